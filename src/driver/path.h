@@ -1,0 +1,60 @@
+// Path syntax and the split/compose rules shared by the configuration path,
+// the stem placeholder and the program search. The rules of both platforms
+// live here, so the Windows rules are exercised on any host.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "driver/limits.h"
+
+struct PathSyntax {
+    // Windows rules: "\" separates as well as "/", "X:" names a drive, bare
+    // names get ".\" and are tried with extensions, PATH is split at ";".
+    // Otherwise POSIX rules: only "/" separates, PATH is split at ":".
+    bool windows;
+    // Lead bytes of double-byte characters (the ANSI code page's); all false
+    // for a single-byte code page and on POSIX.
+    bool lead[256];
+};
+
+// The POSIX rules, and the Windows rules with a single-byte code page.
+const PathSyntax& posix_syntax();
+const PathSyntax& windows_syntax();
+
+// Fills `lead` for the given lead-byte ranges (pairs of first and last byte).
+void set_lead_ranges(PathSyntax& syntax, const unsigned char* ranges, std::size_t pairs);
+
+// The byte length of the character at s[0]: 2 for a lead byte followed by a
+// byte that is not the terminator, else 1. Never steps past the text's end.
+std::size_t char_length(const PathSyntax& syntax, std::string_view s);
+
+bool is_separator(const PathSyntax& syntax, char c);
+char separator_char(const PathSyntax& syntax);
+char list_separator(const PathSyntax& syntax);
+
+// True when the text's last character (stepping over double-byte characters
+// from its start) is a separator.
+bool ends_in_separator(const PathSyntax& syntax, std::string_view s);
+
+// True when the text holds `c` as a character of its own, not as the
+// second byte of a double-byte character.
+bool has_char(const PathSyntax& syntax, std::string_view s, char c);
+
+// A path taken apart. Directory keeps its trailing separator; extension
+// keeps its dot. Each of directory, file name and extension holds at most
+// kComponentMax bytes.
+struct PathParts {
+    char drive[3];
+    char dir[kComponentMax + 1];
+    char fname[kComponentMax + 1];
+    char ext[kComponentMax + 1];
+};
+
+void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts);
+
+// Composes drive, directory (a separator added where it lacks one), file
+// name and extension (a dot added where it lacks one) into `out`. Returns
+// false, leaving `out` empty, when the result would not fit `out_size`.
+bool compose_path(const PathSyntax& syntax, const char* drive, const char* dir, const char* fname,
+                  const char* ext, char* out, std::size_t out_size);

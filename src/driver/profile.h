@@ -1,0 +1,32 @@
+// Reader of the profile (INI) format, over a file's bytes in memory. It
+// answers lookups the way the Windows profile calls do:
+// - section and key names match without regard to case;
+// - each line is trimmed of blanks (tab to carriage return, space, 0x1A),
+//   and so are the name and the value around the first "=";
+// - a line beginning with "[" is a section header closed by the last "]"
+//   on it (text behind that is ignored; without "]" it is an ordinary line),
+//   and the name between the brackets is trimmed;
+// - no comments of any kind: ";x=1" is a key named ";x";
+// - a line without "=" is a key without value, so its lookup gives nothing;
+// - only the first section of a name is searched, and in it the first key
+//   of a name answers;
+// - lines end at LF, CR or CRLF; a NUL byte ends the name or value it is in;
+// - a UTF-8 byte-order mark at the very start is skipped.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Copies the value of `key` in `section` into `out`: a pair of equal quotes
+// (" or ') around it is removed, and at most out_size - 1 characters are
+// kept. Returns the number of characters placed, 0 when there is no value.
+std::size_t profile_get_string(std::string_view text, const char* section, const char* key, char* out,
+                               std::size_t out_size);
+
+// The value of `key` as an integer: blanks skipped, one sign, a "0x", "0o"
+// or "0b" prefix for another base, digits up to the first other character,
+// wrapping modulo 2^32. `def` only where the value is absent or empty.
+int profile_get_int(std::string_view text, const char* section, const char* key, int def);
+
+// Reads an integer value as profile_get_int does with its text.
+int profile_parse_int(std::string_view value);

@@ -1,0 +1,59 @@
+// Tool launching: find the configured program, start it with its command
+// line, wait for it and return its exit status.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "driver/limits.h"
+#include "driver/path.h"
+
+// Runs the program `name` (as configured) with the tool argument vector
+// `vector` (kSlots slots, slot 0 the program, ended by the first null slot).
+// Returns the tool's exit status, or -1 with errno set when no program was
+// started: ENOENT when it was found nowhere.
+int run_tool(const char* name, const char* const* vector);
+
+// What the program search needs from the system; tests give stand-ins.
+struct SearchOps {
+    const PathSyntax* syntax;
+    bool (*file_exists)(const char* path);                            // sets errno when false
+    int (*launch_file)(const char* file, const char* const* vector);  // status, or -1 and errno
+    const char* const* environment;                                   // "NAME=value", null-ended
+};
+
+// The search over given operations: the name where it stands, then along
+// PATH unless the name holds "/".
+int run_tool(const SearchOps& ops, const char* name, const char* const* vector);
+
+// One attempt at a name: with ".\" in front when it has no directory part,
+// and with ".com", ".exe", ".bat", ".cmd" in turn when it has no extension
+// (Windows rules); the first candidate that exists is started.
+int try_launch(const SearchOps& ops, const char* name, const char* const* vector);
+
+// The value of an environment variable, its name matched without regard to
+// case, first match in environment order; null when there is none.
+const char* find_env_value(const char* const* environment, const char* variable);
+
+// Copies the next entry of a PATH value into `buffer`, skipping empty
+// entries and dropping double quotes (which may hold the separator).
+// Returns the position behind the entry, or null when nothing is left or
+// the entry reached limit - 1 characters (which ends the walk).
+const char* next_path_entry(const PathSyntax& syntax, const char* rest, char* buffer, std::size_t limit);
+
+// Starts `file` with the command line made from `vector` and waits for it.
+int launch_file(const char* file, const char* const* vector);
+
+// True when `path` names any existing object; errno tells why not.
+bool file_exists(const char* path);
+
+// The command line for a tool argument vector: slot 0, then the slots from
+// 1 up to the first null slot, joined by single blanks, nothing added.
+// Null when its memory cannot be obtained; the caller frees it.
+char* build_command_line(const char* const* vector);
+
+// Splits a command line's tail into words as the Windows C runtime does:
+// blanks and tabs separate, double quotes group, backslashes escape only
+// before a double quote, "" inside quotes is a literal quote.
+std::vector<std::string> split_command_tail(const char* tail);

@@ -1,0 +1,164 @@
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "launch/launch.h"
+
+namespace {
+
+constexpr const char* kExtensions[] = {".com", ".exe", ".bat", ".cmd"};
+constexpr std::size_t kExtensionLength = 4;
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Offset where the name's last component begins, or npos when the name has
+// no directory part: behind the last separator, else (Windows) at the first
+// drive colon.
+std::size_t last_component(const PathSyntax& syntax, std::string_view name) {
+    std::size_t mark = std::string_view::npos;
+    std::size_t colon = std::string_view::npos;
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t len = char_length(syntax, name.substr(i));
+        if (len == 1 && is_separator(syntax, name[i])) mark = i;
+        if (len == 1 && name[i] == ':' && syntax.windows && colon == std::string_view::npos) colon = i;
+        i += len;
+    }
+    return mark != std::string_view::npos ? mark : colon;
+}
+
+// free() that keeps errno, which the search decides by.
+void release(void* p) {
+    int saved = errno;
+    std::free(p);
+    errno = saved;
+}
+
+int start_if_exists(const SearchOps& ops, const char* file, const char* const* vector) {
+    if (!ops.file_exists(file)) return -1;
+    return ops.launch_file(file, vector);
+}
+
+// Tries base + each extension in turn; the first that exists is started.
+int try_extensions(const SearchOps& ops, const char* base, const char* const* vector) {
+    std::size_t len = std::strlen(base);
+    char* candidate = static_cast<char*>(std::malloc(len + kExtensionLength + 1));
+    if (candidate == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
+    std::memcpy(candidate, base, len);
+    int result = -1;
+    for (const char* ext : kExtensions) {
+        std::memcpy(candidate + len, ext, kExtensionLength + 1);
+        if (ops.file_exists(candidate)) {
+            result = ops.launch_file(candidate, vector);
+            break;
+        }
+    }
+    release(candidate);
+    return result;
+}
+
+bool is_network_path(const PathSyntax& syntax, const char* path) {
+    return is_separator(syntax, path[0]) && is_separator(syntax, path[1]);
+}
+
+}  // namespace
+
+int try_launch(const SearchOps& ops, const char* name, const char* const* vector) {
+    const PathSyntax& syntax = *ops.syntax;
+    std::string_view text(name);
+    std::size_t mark = last_component(syntax, text);
+    char* prefixed = nullptr;
+    const char* base = name;
+    if (mark == std::string_view::npos) {
+        prefixed = static_cast<char*>(std::malloc(text.size() + 3));
+        if (prefixed == nullptr) {
+            errno = ENOMEM;
+            return -1;
+        }
+        prefixed[0] = '.';
+        prefixed[1] = separator_char(syntax);
+        std::memcpy(prefixed + 2, name, text.size() + 1);
+        base = prefixed;
+        mark = 0;
+    }
+    bool has_extension = has_char(syntax, text.substr(mark), '.');
+    int result = (syntax.windows && !has_extension) ? try_extensions(ops, base, vector)
+                                                    : start_if_exists(ops, base, vector);
+    release(prefixed);
+    return result;
+}
+
+int run_tool(const SearchOps& ops, const char* name, const char* const* vector) {
+    const PathSyntax& syntax = *ops.syntax;
+    int result = try_launch(ops, name, vector);
+    if (result != -1 || errno != ENOENT || has_char(syntax, name, '/')) return result;
+    const char* rest = find_env_value(ops.environment, "PATH");
+    if (rest == nullptr) return -1;
+    char* dir = static_cast<char*>(std::malloc(kPathBuffer));
+    if (dir == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
+    std::size_t name_len = std::strlen(name);
+    while ((rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr && dir[0] != '\0') {
+        std::size_t len = std::strlen(dir);
+        if (!ends_in_separator(syntax, std::string_view(dir, len))) {
+            dir[len++] = separator_char(syntax);
+            dir[len] = '\0';
+        }
+        if (len + name_len >= kPathBuffer) break;
+        std::memcpy(dir + len, name, name_len + 1);
+        result = try_launch(ops, dir, vector);
+        if (result != -1) break;
+        if (errno != ENOENT && !is_network_path(syntax, dir)) break;
+    }
+    release(dir);
+    return result;
+}
+
+const char* find_env_value(const char* const* environment, const char* variable) {
+    std::size_t n = std::strlen(variable);
+    for (; environment != nullptr && *environment != nullptr; ++environment) {
+        const char* entry = *environment;
+        std::size_t i = 0;
+        while (i < n && entry[i] != '\0' && fold(entry[i]) == fold(variable[i])) ++i;
+        if (i == n && entry[n] == '=') return entry + n + 1;
+    }
+    return nullptr;
+}
+
+const char* next_path_entry(const PathSyntax& syntax, const char* rest, char* buffer, std::size_t limit) {
+    const char sep = list_separator(syntax);
+    while (*rest == sep) ++rest;
+    const char* start = rest;
+    char* out = buffer;
+    if (limit == 0 || --limit == 0) {
+        *buffer = '\0';
+        return nullptr;
+    }
+    while (*rest != '\0' && *rest != sep) {
+        if (*rest == '"') {
+            ++rest;
+            while (*rest != '\0' && *rest != '"') {
+                *out++ = *rest++;
+                if (--limit == 0) {
+                    *out = '\0';
+                    return nullptr;
+                }
+            }
+            if (*rest == '"') ++rest;
+            continue;
+        }
+        *out++ = *rest++;
+        if (--limit == 0) {
+            *out = '\0';
+            return nullptr;
+        }
+    }
+    while (*rest == sep) ++rest;
+    *out = '\0';
+    return rest == start ? nullptr : rest;
+}

@@ -1,0 +1,107 @@
+// The POSIX platform: /proc/self/exe, the project's own INI reader,
+// stat() and posix_spawn(). No shell is ever involved.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/profile.h"
+#include "launch/launch.h"
+#include "platform/os.h"
+
+extern char** environ;
+
+namespace {
+
+// Maps the INI file for reading and hands its bytes to `use`. Anything but
+// a readable regular file reads as an empty file; O_NONBLOCK keeps a FIFO
+// from hanging the driver.
+template <typename Use>
+auto with_profile_text(const char* file, Use use) {
+    int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) return use(std::string_view());
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        close(fd);
+        return use(std::string_view());
+    }
+    std::size_t size = static_cast<std::size_t>(st.st_size);
+    void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (map == MAP_FAILED) return use(std::string_view());
+    auto result = use(std::string_view(static_cast<const char*>(map), size));
+    munmap(map, size);
+    return result;
+}
+
+}  // namespace
+
+void os_init() {}
+
+const PathSyntax& os_path_syntax() { return posix_syntax(); }
+
+bool os_executable_path(char* out) {
+    ssize_t n = readlink("/proc/self/exe", out, kPathBuffer);
+    if (n <= 0 || static_cast<std::size_t>(n) > kMaxChars) {
+        out[0] = '\0';
+        return false;
+    }
+    out[n] = '\0';
+    return true;
+}
+
+std::size_t os_profile_string(const char* section, const char* key, char* out, std::size_t out_size,
+                              const char* file) {
+    return with_profile_text(
+        file, [&](std::string_view text) { return profile_get_string(text, section, key, out, out_size); });
+}
+
+int os_profile_int(const char* section, const char* key, int def, const char* file) {
+    return with_profile_text(file,
+                             [&](std::string_view text) { return profile_get_int(text, section, key, def); });
+}
+
+bool os_file_exists(const char* path) {
+    struct stat st;
+    if (stat(path, &st) == 0) return true;
+    if (errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP) errno = ENOENT;
+    return false;
+}
+
+int os_start_and_wait(const char* file, const char* program, const char* command_line) {
+    const char* tail = command_line + std::strlen(program);
+    if (*tail == ' ') ++tail;
+    std::vector<std::string> words = split_command_tail(tail);
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 2);
+    argv.push_back(const_cast<char*>(program));
+    for (std::string& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+
+    errno = 0;
+    pid_t pid;
+    int rc = posix_spawn(&pid, file, nullptr, nullptr, argv.data(), environ);
+    if (rc != 0) {
+        // The file exists (the search tested it), so a missing interpreter
+        // or loader means it cannot be started, not that it is absent.
+        errno = rc == ENOENT ? ENOEXEC : rc;
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    errno = 0;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+const char* const* os_environment() { return environ; }

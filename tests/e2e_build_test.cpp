@@ -1,0 +1,190 @@
+// The build sequence end to end: the real driver, the real configuration
+// file beside it, and probes as assembler and linker.
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST_F(DriverTest, NoArgumentDoesNothing) {
+    config("ASMLIST_01=a\n", "", "[DEBUG]\nVIEW=1\n");
+    ProcessResult r = run({});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(runs(asm_tool).empty());
+}
+
+TEST_F(DriverTest, RunsAssemblerThenLinker) {
+    config("ASMLIST_01=-f elf64\nASMLIST_02=x\n", "LNKLIST_01=y\n");
+    ProcessResult r = run({"src.asm"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    ASSERT_EQ(runs(asm_tool).size(), 1u);
+    EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "-f", "elf64", "x"}));
+    ASSERT_EQ(runs(lnk_tool).size(), 1u);
+    EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, "y"}));
+}
+
+TEST_F(DriverTest, ListingComesFirstAndNumbersEveryArgument) {
+    config("", "", "[DEBUG]\nVIEW=1\n");
+    ProcessResult r = run({"a", "b c", ""}, {"TOLVANE_PROBE_SAY=from the tool"});
+    EXPECT_EQ(r.out, "0:" + driver + "\n1:a\n2:b c\n3:\nfrom the tool\nfrom the tool\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(DriverTest, ListingFollowsTheIntegerValue) {
+    struct Case {
+        std::string view;
+        bool listed;
+    } cases[] = {{"VIEW=0\n", false}, {"", false}, {"VIEW=2\n", true}, {"VIEW=-1\n", true},
+                 {"VIEW=B1\n", false}, {"VIEW=0x1\n", true}, {"view = 1\n", true}};
+    for (const Case& c : cases) {
+        config("", "", "[DEBUG]\n" + c.view);
+        ProcessResult r = run({"s"});
+        EXPECT_EQ(r.out.empty(), !c.listed) << c.view;
+    }
+}
+
+TEST_F(DriverTest, ConfigurationComesFromBesideTheExecutable) {
+    write_file(root + "/work/tolvane.ini", "[DEBUG]\nVIEW=1\n[ASM]\nASSEMBLER=" + lnk_tool + "\n");
+    config("ASMLIST_01=beside\n", "");
+    ProcessResult r = run({"s"});
+    EXPECT_EQ(r.out, "");
+    ASSERT_EQ(runs(asm_tool).size(), 1u);
+    EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "beside"}));
+    EXPECT_EQ(runs(lnk_tool).size(), 1u);
+}
+
+TEST_F(DriverTest, LinkerRunsOnlyAfterAssemblerSucceeded) {
+    struct Case {
+        std::string asm_status;
+        std::size_t linker_runs;
+    } cases[] = {{"0", 1}, {"2", 0}, {"255", 0}, {"1", 0}, {"signal 9", 0}, {"signal 15", 0}};
+    for (const Case& c : cases) {
+        remove_tree(lnk_tool + ".log");
+        tool_status(asm_tool, c.asm_status);
+        config("", "");
+        ProcessResult r = run({"s"});
+        EXPECT_EQ(r.status, 0) << c.asm_status;
+        EXPECT_EQ(runs(lnk_tool).size(), c.linker_runs) << c.asm_status;
+    }
+}
+
+TEST_F(DriverTest, FailingLinkerStillExitsZero) {
+    tool_status(lnk_tool, "3");
+    config("", "");
+    EXPECT_EQ(run({"s"}).status, 0);
+    EXPECT_EQ(runs(lnk_tool).size(), 1u);
+}
+
+TEST_F(DriverTest, MissingProgramKeysEndTheRun) {
+    ini("[LNK]\nLINKER=" + lnk_tool + "\n");
+    EXPECT_EQ(run({"s"}).status, 0);
+    EXPECT_TRUE(runs(lnk_tool).empty());
+
+    ini("[ASM]\nASSEMBLER=\n[LNK]\nLINKER=" + lnk_tool + "\n");
+    EXPECT_EQ(run({"s"}).status, 0);
+    EXPECT_TRUE(runs(lnk_tool).empty());
+
+    ini("[ASM]\nASSEMBLER=" + asm_tool + "\n");
+    EXPECT_EQ(run({"s"}).status, 0);
+    EXPECT_EQ(runs(asm_tool).size(), 1u);
+}
+
+TEST_F(DriverTest, MissingConfigurationDoesNothing) {
+    ProcessResult r = run({"s"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+}
+
+TEST_F(DriverTest, FirstAbsentOrEmptyEntryEndsTheVector) {
+    config("ASMLIST_01=one\nASMLIST_02=two\nASMLIST_04=four\n", "LNKLIST_01=a\nLNKLIST_02=\nLNKLIST_03=c\n");
+    run({"s"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "one", "two"}));
+    EXPECT_EQ(runs(lnk_tool).at(0).argv, (Args{lnk_tool, "a"}));
+
+    config("ASMLIST_02=two\n", "");
+    remove_tree(asm_tool + ".log");
+    run({"s"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool}));
+}
+
+TEST_F(DriverTest, OnlyTwoDigitKeysUpToTwentyAreRead) {
+    std::string lines = "ASMLIST_1=short\n";
+    for (int k = 1; k <= 21; ++k) {
+        char line[32];
+        std::snprintf(line, sizeof line, "ASMLIST_%02d=e%d\n", k, k);
+        lines += line;
+    }
+    config(lines, "");
+    run({"s"});
+    Args expected = {asm_tool};
+    for (int k = 1; k <= 20; ++k) expected.push_back("e" + std::to_string(k));
+    EXPECT_EQ(runs(asm_tool).at(0).argv, expected);
+}
+
+TEST_F(DriverTest, LongValueReachesTheToolCut) {
+    std::string value(300, 'v');
+    config("ASMLIST_01=" + value + "\n", "");
+    run({"s"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, value.substr(0, 259)}));
+}
+
+TEST_F(DriverTest, ProgramValueIsNotExpanded) {
+    std::string odd = root + "/tools/asm@1" + kExe;
+    ASSERT_TRUE(copy_executable(PROBE_EXE, odd));
+    ini("[ASM]\nASSEMBLER=" + odd + "\nASMLIST_01=@1\n");
+    run({"src.s"});
+    EXPECT_EQ(runs(odd).at(0).argv, (Args{odd, "src.s"}));
+}
+
+TEST_F(DriverTest, ProgramThatDoesNotExist) {
+    ini("[ASM]\nASSEMBLER=" + root + "/tools/nothing\n[LNK]\nLINKER=" + lnk_tool + "\n");
+    ProcessResult r = run({"s"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_TRUE(runs(lnk_tool).empty());
+}
+
+TEST_F(DriverTest, ToolInheritsDirectoryAndEnvironment) {
+    config("", "");
+    run({"s"}, {"TOLVANE_PROBE_VAR=inherited value"});
+    ProbeRun r = runs(asm_tool).at(0);
+    EXPECT_EQ(r.env, "inherited value");
+    EXPECT_NE(r.cwd.find("work"), std::string::npos) << r.cwd;
+}
+
+TEST_F(DriverTest, PlaceholdersReachTheTools) {
+    config("ASMLIST_01=@1\nASMLIST_02=-o @1.o\nASMLIST_03=@2\n", "LNKLIST_01=@1.o\nLNKLIST_02=-o\nLNKLIST_03=@1.out\n");
+    run({"src/demo.s", "extra"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "src/demo.s", "-o", "src/demo.o", "extra"}));
+    EXPECT_EQ(runs(lnk_tool).at(0).argv, (Args{lnk_tool, "src/demo.o", "-o", "src/demo.out"}));
+}
+
+TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
+    config("ASMLIST_01=a\nASMLIST_02=@1\nASMLIST_03=b\n", "", "[DEBUG]\nVIEW=1\n");
+    run({""});
+    // The command line is "asm a  b": the empty slot shows as two blanks,
+    // which the tool's splitting reads as one separator.
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "a", "b"}));
+}
+
+TEST_F(DriverTest, OverlongArgumentOrResultIsPassedUnexpanded) {
+    std::string arg259(259, 'a'), arg260(260, 'a');
+    config("ASMLIST_01=@1\nASMLIST_02=@1.o\n", "");
+    run({arg260 + ".s"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "@1", "@1.o"}));
+
+    remove_tree(asm_tool + ".log");
+    std::string arg = std::string(255, 'b') + ".s";
+    config("ASMLIST_01=@1\nASMLIST_02=x@1.obj\n", "");
+    run({arg});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, arg, "x@1.obj"}));
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// Program search end to end on POSIX: tools named without a directory.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+class SearchTest : public DriverTest {
+protected:
+    // A probe copy named `name` in directory `dir` (created).
+    std::string tool_in(const std::string& dir, const std::string& name) {
+        make_dir(dir);
+        std::string path = dir + "/" + name;
+        EXPECT_TRUE(copy_executable(PROBE_EXE, path));
+        return path;
+    }
+    void asm_named(const std::string& name) { ini("[ASM]\nASSEMBLER=" + name + "\nASMLIST_01=@1\n"); }
+    ProcessResult run_with_path(const std::string& path) { return run({"src"}, {"PATH=" + path}); }
+};
+
+TEST_F(SearchTest, CurrentDirectoryComesBeforePath) {
+    std::string here = tool_in(root + "/work", "mytool");
+    std::string there = tool_in(root + "/p1", "mytool");
+    asm_named("mytool");
+    run_with_path(root + "/p1");
+    EXPECT_EQ(runs(here).size(), 1u);
+    EXPECT_TRUE(runs(there).empty());
+}
+
+TEST_F(SearchTest, FoundInThirdPathEntryWithNameAsConfigured) {
+    std::string found = tool_in(root + "/p3", "mytool");
+    make_dir(root + "/p1");
+    asm_named("mytool");
+    run_with_path("::" + root + "/p1:" + root + "/p2/:" + root + "/p3");
+    ASSERT_EQ(runs(found).size(), 1u);
+    EXPECT_EQ(runs(found)[0].argv, (Args{"mytool", "src"}));
+}
+
+TEST_F(SearchTest, QuotedEntryMayHoldTheSeparator) {
+    std::string found = tool_in(root + "/a:b", "mytool");
+    asm_named("mytool");
+    run_with_path("\"" + root + "/a:b\"");
+    EXPECT_EQ(runs(found).size(), 1u);
+}
+
+TEST_F(SearchTest, NotFoundAnywhere) {
+    asm_named("no-such-tool");
+    ProcessResult r = run_with_path(root + "/tools:/nonexistent");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+}
+
+TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
+    make_dir(root + "/work/mytool");
+    std::string there = tool_in(root + "/p1", "mytool");
+    asm_named("mytool");
+    EXPECT_EQ(run_with_path(root + "/p1").status, 0);
+    EXPECT_TRUE(runs(there).empty());
+}
+
+TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
+    std::string here = tool_in(root + "/work", "mytool");
+    chmod(here.c_str(), 0644);
+    std::string there = tool_in(root + "/p1", "mytool");
+    asm_named("mytool");
+    run_with_path(root + "/p1");
+    EXPECT_TRUE(runs(there).empty());
+}
+
+TEST_F(SearchTest, NameWithSlashIsNotSearchedAlongPath) {
+    make_dir(root + "/p1");
+    std::string there = tool_in(root + "/p1/sub", "mytool");
+    asm_named("sub/mytool");
+    run_with_path(root + "/p1");
+    EXPECT_TRUE(runs(there).empty());
+}
+
+TEST_F(SearchTest, EmptyQuotedEntryEndsTheWalk) {
+    std::string there = tool_in(root + "/p2", "mytool");
+    asm_named("mytool");
+    run_with_path(root + "/p1:\"\":" + root + "/p2");
+    EXPECT_TRUE(runs(there).empty());
+    run_with_path(root + "/p1:" + root + "/p2");
+    EXPECT_EQ(runs(there).size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/driver.h"
+#include "driver/path.h"
+
+namespace {
+
+// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC. Its character 表 is
+// 0x95 0x5C, whose second byte has the value of "\".
+const PathSyntax& cp932() {
+    static PathSyntax syntax = [] {
+        PathSyntax s = windows_syntax();
+        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
+        set_lead_ranges(s, ranges, 2);
+        return s;
+    }();
+    return syntax;
+}
+const char* const kHyo = "\x95\x5C";
+
+std::string config_for(const PathSyntax& syntax, const std::string& exe) {
+    char out[kPathBuffer] = "junk";
+    if (!config_path_from(syntax, exe.c_str(), out)) return "<none:" + std::string(out) + ">";
+    return out;
+}
+
+TEST(ConfigPath, DerivedBesideTheExecutable) {
+    struct Case {
+        const PathSyntax& syntax;
+        std::string exe, expected;
+    } cases[] = {
+        {windows_syntax(), "C:\\Program Files\\Tools\\drv.exe", "C:\\Program Files\\Tools\\tolvane.ini"},
+        {windows_syntax(), "\\\\server\\share\\bin\\drv.exe", "\\\\server\\share\\bin\\tolvane.ini"},
+        {windows_syntax(), "D:drv.exe", "D:tolvane.ini"},
+        {windows_syntax(), "C:/tools/drv.exe", "C:/tools/tolvane.ini"},
+        {windows_syntax(), "drv", "tolvane.ini"},
+        {posix_syntax(), "/opt/tolvane/bin/tolvane", "/opt/tolvane/bin/tolvane.ini"},
+        {posix_syntax(), "/opt/my.tools/tolvane", "/opt/my.tools/tolvane.ini"},
+        {posix_syntax(), "C:tolvane", "tolvane.ini"},
+        {posix_syntax(), "/a\\b/drv", "/a\\b/tolvane.ini"},
+        // The second byte of 表 is no separator in code page 932 ...
+        {cp932(), std::string("C:\\tools\\") + kHyo + "drv.exe", "C:\\tools\\tolvane.ini"},
+        {cp932(), std::string("C:\\") + kHyo + "\\drv.exe", std::string("C:\\") + kHyo + "\\tolvane.ini"},
+        // ... but it is with a single-byte code page.
+        {windows_syntax(), std::string("C:\\tools\\") + kHyo + "drv.exe",
+         std::string("C:\\tools\\\x95\\tolvane.ini")},
+    };
+    for (const Case& c : cases) EXPECT_EQ(config_for(c.syntax, c.exe), c.expected) << c.exe;
+}
+
+TEST(ConfigPath, RefusedWhenItWouldNotFit) {
+    // 240-character directory plus an 8-character name: the configuration
+    // path (240 + 11) fits; with a 252-character directory it would not.
+    std::string dir(239, 'd');
+    EXPECT_EQ(config_for(posix_syntax(), "/" + dir + "/tool"), "/" + dir + "/tolvane.ini");
+    std::string long_dir = "/" + std::string(250, 'd') + "/";
+    EXPECT_EQ(config_for(posix_syntax(), long_dir + "t"), "<none:>");
+    // 248-character directory: exactly 259 characters.
+    EXPECT_EQ(config_for(posix_syntax(), long_dir.substr(0, 247) + "/t"),
+              long_dir.substr(0, 247) + "/tolvane.ini");
+    EXPECT_EQ(config_for(posix_syntax(), long_dir.substr(0, 248) + "/t"), "<none:>");
+}
+
+TEST(SplitPath, PartsAndCuts) {
+    PathParts p;
+    split_path(windows_syntax(), "C:\\a.b\\name.tar.gz", p);
+    EXPECT_STREQ(p.drive, "C:");
+    EXPECT_STREQ(p.dir, "\\a.b\\");
+    EXPECT_STREQ(p.fname, "name.tar");
+    EXPECT_STREQ(p.ext, ".gz");
+
+    split_path(posix_syntax(), "dir.old/.hidden", p);
+    EXPECT_STREQ(p.dir, "dir.old/");
+    EXPECT_STREQ(p.fname, "");
+    EXPECT_STREQ(p.ext, ".hidden");
+
+    // Each part is cut to 255 bytes.
+    std::string long_name(300, 'n');
+    split_path(posix_syntax(), "/d/" + long_name + ".e", p);
+    EXPECT_EQ(std::string(p.fname), long_name.substr(0, 255));
+    EXPECT_STREQ(p.ext, ".e");
+
+    // A cut that would part a lead byte from its second byte drops both.
+    std::string dbcs_dir = std::string(254, 'a') + kHyo + "\\";
+    split_path(cp932(), dbcs_dir + "f", p);
+    EXPECT_EQ(std::string(p.dir), std::string(254, 'a'));
+    EXPECT_STREQ(p.fname, "f");
+
+    // A lead byte that is the text's last byte is a character of its own.
+    split_path(cp932(), "a.\x95", p);
+    EXPECT_STREQ(p.fname, "a");
+    EXPECT_STREQ(p.ext, ".\x95");
+}
+
+TEST(ComposePath, AddsSeparatorOnlyWhereMissing) {
+    char out[kPathBuffer];
+    ASSERT_TRUE(compose_path(windows_syntax(), "C:", "dir", "f", "ini", out, sizeof out));
+    EXPECT_STREQ(out, "C:dir\\f.ini");
+    ASSERT_TRUE(compose_path(windows_syntax(), "", "dir/", "f", ".ini", out, sizeof out));
+    EXPECT_STREQ(out, "dir/f.ini");
+    ASSERT_TRUE(compose_path(posix_syntax(), "", "dir", "f", "", out, sizeof out));
+    EXPECT_STREQ(out, "dir/f");
+    ASSERT_TRUE(compose_path(cp932(), "", (std::string("x") + kHyo).c_str(), "f", "", out, sizeof out));
+    EXPECT_EQ(std::string(out), std::string("x") + kHyo + "\\f");
+    EXPECT_FALSE(compose_path(posix_syntax(), "", "abc", "d", "", out, 5));
+    EXPECT_STREQ(out, "");
+    EXPECT_TRUE(compose_path(posix_syntax(), "", "ab/", "d", "", out, 5));
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+
+namespace {
+
+const PathSyntax& cp932() {
+    static PathSyntax syntax = [] {
+        PathSyntax s = windows_syntax();
+        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
+        set_lead_ranges(s, ranges, 2);
+        return s;
+    }();
+    return syntax;
+}
+
+std::string expand(const PathSyntax& syntax, const std::string& entry, std::vector<std::string> args) {
+    args.insert(args.begin(), "tolvane");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    char buffer[kPathBuffer];
+    EXPECT_LE(entry.size(), kMaxChars);
+    std::memcpy(buffer, entry.c_str(), entry.size() + 1);
+    expand_placeholder(syntax, buffer, static_cast<int>(args.size()), argv.data());
+    return buffer;
+}
+
+struct Case {
+    const char* entry;
+    const char* expected;
+};
+
+TEST(ExpandPlaceholder, WindowsExamples) {
+    const std::vector<std::string> args = {"src\\demo.asm", "C:\\out"};
+    const Case cases[] = {
+        {"@1", "src\\demo.asm"},
+        {"-o @1.obj", "-o src\\demo.obj"},
+        {"@1.", "src\\demo."},
+        {"-I@2\\inc", "-IC:\\out\\inc"},
+        {"@2\\@1.lst", "C:\\out\\@1.lst"},
+        {"@3", "@3"},
+        {"user@host", "user@host"},
+        {"@0", "@0"},
+        {"no placeholder", "no placeholder"},
+        {"@", "@"},
+        {"x@", "x@"},
+        {"@1 @2", "src\\demo.asm @2"},
+        {"@x @1", "@x @1"},
+        {"@-1", "@-1"},
+        {"@+1", "src\\demo.asm"},
+        {"@ 1", "src\\demo.asm"},
+        {"@01", "src\\demo.asm"},
+        {"@012", "src\\demo.asm2"},
+        {"@2.bak", "C:\\out.bak"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(expand(windows_syntax(), c.entry, args), c.expected) << c.entry;
+}
+
+TEST(ExpandPlaceholder, PosixExamples) {
+    const std::vector<std::string> args = {"src/demo.asm", "/out"};
+    const Case cases[] = {
+        {"@1", "src/demo.asm"},      {"-o @1.o", "-o src/demo.o"}, {"@1.", "src/demo."},
+        {"-I@2/inc", "-I/out/inc"},  {"@2/@1.lst", "/out/@1.lst"}, {"@3", "@3"},
+        {"@1.out", "src/demo.out"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(expand(posix_syntax(), c.entry, args), c.expected) << c.entry;
+}
+
+TEST(ExpandPlaceholder, TwoDigitNumbers) {
+    std::vector<std::string> five = {"a", "b", "c", "d", "e"};
+    EXPECT_EQ(expand(posix_syntax(), "@12", five), "@12");
+    EXPECT_EQ(expand(posix_syntax(), "@5", five), "e");
+    std::vector<std::string> twelve(12, "x");
+    twelve[11] = "twelfth";
+    EXPECT_EQ(expand(posix_syntax(), "@12", twelve), "twelfth");
+    EXPECT_EQ(expand(posix_syntax(), "@123", twelve), "twelfth3");
+}
+
+TEST(ExpandPlaceholder, Stems) {
+    struct StemCase {
+        const PathSyntax& syntax;
+        std::string arg, expected;
+    } cases[] = {
+        {windows_syntax(), ".hidden", ".obj"},
+        {windows_syntax(), "demo.tar.gz", "demo.tar.obj"},
+        {windows_syntax(), "dir.old\\demo", "dir.old\\demo.obj"},
+        {posix_syntax(), "dir.old/demo", "dir.old/demo.obj"},
+        {posix_syntax(), "src/demo.asm", "src/demo.obj"},
+        {windows_syntax(), "src/demo.asm", "src/demo.obj"},
+        {posix_syntax(), "a\\b.c", "a\\b.obj"},
+        {cp932(), "x.\x95\x5C", "x.obj"},
+        {cp932(), "d\x95\x5C.s", "d\x95\x5C.obj"},
+        {windows_syntax(), "d\x95\x5C.s", "d\x95\x5C.obj"},
+        {cp932(), "x\x95", "x\x95.obj"},
+        {windows_syntax(), "C:demo.asm", "C:demo.obj"},
+        {windows_syntax(), "", ".obj"},
+    };
+    for (const StemCase& c : cases) EXPECT_EQ(expand(c.syntax, "@1.obj", {c.arg}), c.expected) << c.arg;
+}
+
+TEST(ExpandPlaceholder, ArgumentsInsertedAsTheyStand) {
+    EXPECT_EQ(expand(posix_syntax(), "[@1]", {"has a blank"}), "[has a blank]");
+    EXPECT_EQ(expand(posix_syntax(), "@1", {"@1"}), "@1");
+    EXPECT_EQ(expand(posix_syntax(), "@2 x", {"y", "@1"}), "@1 x");
+    EXPECT_EQ(expand(posix_syntax(), "a @1 b", {""}), "a  b");
+}
+
+TEST(ExpandPlaceholder, RefusesWhatWouldNotFit) {
+    std::string arg259(kMaxChars, 'a');
+    std::string arg260(kMaxChars + 1, 'a');
+    EXPECT_EQ(expand(posix_syntax(), "@1", {arg259}), arg259);
+    EXPECT_EQ(expand(posix_syntax(), "@1", {arg260}), "@1");
+    EXPECT_EQ(expand(posix_syntax(), "x@1", {arg259}), "x@1");
+    EXPECT_EQ(expand(posix_syntax(), "@1.", {arg260 + ".s"}), "@1.");
+    // The result, not the argument, is what must fit.
+    std::string arg = std::string(250, 'b') + ".s";
+    EXPECT_EQ(expand(posix_syntax(), "@1.objxxxxxx", {arg}), "@1.objxxxxxx");
+    EXPECT_EQ(expand(posix_syntax(), "@1.objxxxxx", {arg}), std::string(250, 'b') + ".objxxxxx");
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// A stand-in tool for the end-to-end tests. It appends what it received to
+// <its own path>.log, one item a line:
+//   arg:<argv[i]>   for each argument, argv[0] included
+//   cwd:<current directory>
+//   env:<value of TOLVANE_PROBE_VAR, or "<unset>">
+//   end
+// and exits with the status written in <its own path>.status (0 without
+// that file); "signal N" there makes it kill itself with signal N.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+#define getcwd _getcwd
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string own_path() {
+#ifdef _WIN32
+    char buffer[4096];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    return std::string(buffer, n);
+#else
+    char buffer[4096];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string self = own_path();
+    if (FILE* log = std::fopen((self + ".log").c_str(), "ab")) {
+        for (int i = 0; i < argc; ++i) std::fprintf(log, "arg:%s\n", argv[i]);
+        char cwd[4096];
+        std::fprintf(log, "cwd:%s\n", getcwd(cwd, sizeof cwd) ? cwd : "<unknown>");
+        const char* var = std::getenv("TOLVANE_PROBE_VAR");
+        std::fprintf(log, "env:%s\nend\n", var ? var : "<unset>");
+        std::fclose(log);
+    }
+    if (const char* text = std::getenv("TOLVANE_PROBE_SAY")) std::printf("%s\n", text);
+    int status = 0;
+    if (FILE* f = std::fopen((self + ".status").c_str(), "rb")) {
+        char line[64] = "";
+        if (std::fgets(line, sizeof line, f)) {
+            int sig = 0;
+            if (std::sscanf(line, "signal %d", &sig) == 1) {
+                std::fflush(stdout);
+                std::raise(sig);
+            }
+            status = std::atoi(line);
+        }
+        std::fclose(f);
+    }
+    return status;
+}

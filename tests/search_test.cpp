@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "launch/launch.h"
+
+namespace {
+
+// A stand-in for the file system and the process start.
+constexpr int kCannotStart = -1000;
+
+struct World {
+    std::map<std::string, int> programs;    // path -> exit status, or kCannotStart
+    std::map<std::string, int> unreadable;  // path -> errno of its existence test
+    std::vector<std::string> calls;         // "?path" tested, "!path" started
+};
+World* world = nullptr;
+
+bool fake_exists(const char* path) {
+    world->calls.push_back(std::string("?") + path);
+    if (world->programs.count(path)) return true;
+    auto it = world->unreadable.find(path);
+    errno = it != world->unreadable.end() ? it->second : ENOENT;
+    return false;
+}
+
+int fake_launch(const char* file, const char* const*) {
+    world->calls.push_back(std::string("!") + file);
+    int status = world->programs[file];
+    if (status == kCannotStart) {
+        errno = EACCES;
+        return -1;
+    }
+    errno = 0;
+    return status;
+}
+
+const PathSyntax& cp932() {
+    static PathSyntax syntax = [] {
+        PathSyntax s = windows_syntax();
+        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
+        set_lead_ranges(s, ranges, 2);
+        return s;
+    }();
+    return syntax;
+}
+
+class Search : public ::testing::Test {
+protected:
+    void SetUp() override { world = &w; }
+    void TearDown() override { world = nullptr; }
+
+    int run(const PathSyntax& syntax, const char* name, std::vector<std::string> env = {}) {
+        env_storage = std::move(env);
+        env_pointers.clear();
+        for (const std::string& e : env_storage) env_pointers.push_back(e.c_str());
+        env_pointers.push_back(nullptr);
+        const char* vector[kSlots] = {name};
+        SearchOps ops = {&syntax, fake_exists, fake_launch, env_pointers.data()};
+        return run_tool(ops, name, vector);
+    }
+
+    World w;
+    std::vector<std::string> env_storage;
+    std::vector<const char*> env_pointers;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(Search, WindowsBareNameTriesExtensionsInOrder) {
+    EXPECT_EQ(run(windows_syntax(), "tool"), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(w.calls, (Calls{"?.\\tool.com", "?.\\tool.exe", "?.\\tool.bat", "?.\\tool.cmd"}));
+}
+
+TEST_F(Search, WindowsFirstExistingExtensionWins) {
+    w.programs = {{".\\tool.com", 3}, {".\\tool.exe", 0}};
+    EXPECT_EQ(run(windows_syntax(), "tool"), 3);
+    EXPECT_EQ(w.calls, (Calls{"?.\\tool.com", "!.\\tool.com"}));
+}
+
+TEST_F(Search, WindowsNameWithExtensionTriedAsWritten) {
+    EXPECT_EQ(run(windows_syntax(), "tool.exe"), -1);
+    EXPECT_EQ(w.calls, (Calls{"?.\\tool.exe"}));
+    w.calls.clear();
+    w.programs = {{"bin\\tool.new", 0}};
+    EXPECT_EQ(run(windows_syntax(), "bin\\tool.new"), 0);
+    EXPECT_EQ(w.calls, (Calls{"?bin\\tool.new", "!bin\\tool.new"}));
+    w.calls.clear();
+    run(windows_syntax(), "bin.d\\tool");
+    EXPECT_EQ(w.calls, (Calls{"?bin.d\\tool.com", "?bin.d\\tool.exe", "?bin.d\\tool.bat", "?bin.d\\tool.cmd"}));
+}
+
+TEST_F(Search, WindowsDriveColonNeedsNoPrefix) {
+    run(windows_syntax(), "C:tool");
+    EXPECT_EQ(w.calls, (Calls{"?C:tool.com", "?C:tool.exe", "?C:tool.bat", "?C:tool.cmd"}));
+}
+
+TEST_F(Search, ObjectThatCannotStartStopsTheSearch) {
+    w.programs = {{".\\tool.com", kCannotStart}, {".\\tool.exe", 0}, {"C:\\bin\\tool.com", 0}};
+    EXPECT_EQ(run(windows_syntax(), "tool", {"PATH=C:\\bin"}), -1);
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(w.calls, (Calls{"?.\\tool.com", "!.\\tool.com"}));
+}
+
+TEST_F(Search, WindowsWalksPath) {
+    w.programs = {{"D:\\two\\tool.bat", 7}};
+    EXPECT_EQ(run(windows_syntax(), "tool", {"PATHEXT=.COM", "Path=;;C:\\one\\;;D:\\two;E:\\three"}), 7);
+    EXPECT_EQ(w.calls, (Calls{"?.\\tool.com", "?.\\tool.exe", "?.\\tool.bat", "?.\\tool.cmd", "?C:\\one\\tool.com",
+                              "?C:\\one\\tool.exe", "?C:\\one\\tool.bat", "?C:\\one\\tool.cmd", "?D:\\two\\tool.com",
+                              "?D:\\two\\tool.exe", "?D:\\two\\tool.bat", "!D:\\two\\tool.bat"}));
+}
+
+TEST_F(Search, SlashInNameMeansNoWalkButBackslashDoesNot) {
+    run(windows_syntax(), "sub/tool.exe", {"PATH=C:\\bin"});
+    EXPECT_EQ(w.calls, (Calls{"?sub/tool.exe"}));
+    w.calls.clear();
+    run(windows_syntax(), "sub\\tool.exe", {"PATH=C:\\bin;C:"});
+    EXPECT_EQ(w.calls, (Calls{"?sub\\tool.exe", "?C:\\bin\\sub\\tool.exe", "?C:\\sub\\tool.exe"}));
+    w.calls.clear();
+    run(posix_syntax(), "sub/tool", {"PATH=/bin"});
+    EXPECT_EQ(w.calls, (Calls{"?sub/tool"}));
+}
+
+TEST_F(Search, PathEntriesQuotedOrEmpty) {
+    run(windows_syntax(), "t.exe", {"PATH=\"C:\\a;b\";\"\";C:\\never"});
+    EXPECT_EQ(w.calls, (Calls{"?.\\t.exe", "?C:\\a;b\\t.exe"}));
+    w.calls.clear();
+    run(windows_syntax(), "t.exe", {"PATH="});
+    EXPECT_EQ(w.calls, (Calls{"?.\\t.exe"}));
+    w.calls.clear();
+    run(posix_syntax(), "t", {"PATH=\"/a:b\"::/c/:\"/d\"e"});
+    EXPECT_EQ(w.calls, (Calls{"?./t", "?/a:b/t", "?/c/t", "?/de/t"}));
+}
+
+TEST_F(Search, ToolEndingWithMinusOneStopsUnlessNetworkPath) {
+    w.programs = {{"C:\\a\\t.exe", -1}, {"C:\\b\\t.exe", 0}};
+    EXPECT_EQ(run(windows_syntax(), "t.exe", {"PATH=C:\\a;C:\\b"}), -1);
+    EXPECT_EQ(errno, 0);
+    EXPECT_EQ(w.calls.back(), "!C:\\a\\t.exe");
+    w.calls.clear();
+    w.programs = {{"\\\\srv\\a\\t.exe", -1}, {"C:\\b\\t.exe", 0}};
+    EXPECT_EQ(run(windows_syntax(), "t.exe", {"PATH=\\\\srv\\a;C:\\b"}), 0);
+    EXPECT_EQ(w.calls.back(), "!C:\\b\\t.exe");
+}
+
+TEST_F(Search, OtherExistenceErrorsStopTheWalkUnlessNetworkPath) {
+    w.unreadable = {{"C:\\a\\t.exe", EACCES}, {"//srv/x\\t.exe", EIO}};
+    w.programs = {{"C:\\b\\t.exe", 0}};
+    EXPECT_EQ(run(windows_syntax(), "t.exe", {"PATH=C:\\a;C:\\b"}), -1);
+    EXPECT_EQ(errno, EACCES);
+    w.calls.clear();
+    EXPECT_EQ(run(windows_syntax(), "t.exe", {"PATH=//srv/x;C:\\b"}), 0);
+    EXPECT_EQ(w.calls.back(), "!C:\\b\\t.exe");
+    w.calls.clear();
+    w.unreadable = {{".\\t.exe", EACCES}};
+    EXPECT_EQ(run(windows_syntax(), "t.exe", {"PATH=C:\\b"}), -1);
+    EXPECT_EQ(w.calls, (Calls{"?.\\t.exe"}));
+}
+
+TEST_F(Search, DoubleByteEntryEndingInBackslashByte) {
+    run(cp932(), "t.exe", {"PATH=C:\\\x95\x5C"});
+    EXPECT_EQ(w.calls.back(), "?C:\\\x95\x5C\\t.exe");
+    w.calls.clear();
+    run(windows_syntax(), "t.exe", {"PATH=C:\\\x95\x5C"});
+    EXPECT_EQ(w.calls.back(), "?C:\\\x95\x5Ct.exe");
+}
+
+TEST_F(Search, PosixRules) {
+    w.programs = {{"/c/as", 0}};
+    EXPECT_EQ(run(posix_syntax(), "as", {"PATH=/a:/b/:/c"}), 0);
+    EXPECT_EQ(w.calls, (Calls{"?./as", "?/a/as", "?/b/as", "?/c/as", "!/c/as"}));
+    w.calls.clear();
+    run(posix_syntax(), "as.exe", {"PATH=/a"});
+    EXPECT_EQ(w.calls, (Calls{"?./as.exe", "?/a/as.exe"}));
+    w.calls.clear();
+    EXPECT_EQ(run(posix_syntax(), "tool"), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(w.calls, (Calls{"?./tool"}));
+}
+
+TEST_F(Search, LengthLimitsOfTheWalk) {
+    std::string name = "t";
+    std::string e257 = "/" + std::string(256, 'a');
+    std::string e258 = "/" + std::string(257, 'a');
+    run(posix_syntax(), "t", {"PATH=" + e257 + ":/next"});
+    EXPECT_EQ(w.calls, (Calls{"?./t", "?" + e257 + "/t", "?/next/t"}));
+    w.calls.clear();
+    run(posix_syntax(), "t", {"PATH=" + e258 + ":/next"});
+    EXPECT_EQ(w.calls, (Calls{"?./t"}));
+
+    // Entry plus separator plus name: 259 characters are tried, 260 end the walk.
+    std::string e250 = "/" + std::string(249, 'b');
+    std::string n8(8, 'n'), n9(9, 'n');
+    w.calls.clear();
+    run(posix_syntax(), n8.c_str(), {"PATH=" + e250 + ":/next"});
+    EXPECT_EQ(w.calls, (Calls{"?./" + n8, "?" + e250 + "/" + n8, "?/next/" + n8}));
+    w.calls.clear();
+    run(posix_syntax(), n9.c_str(), {"PATH=" + e250 + ":/next"});
+    EXPECT_EQ(w.calls, (Calls{"?./" + n9}));
+}
+
+TEST(FindEnvValue, MatchesNameWithoutRegardToCase) {
+    const char* env[] = {"PATHEXT=.COM", "PAT=x", "=C:=C:\\", "path=first", "PATH=second", nullptr};
+    EXPECT_STREQ(find_env_value(env, "PATH"), "first");
+    EXPECT_STREQ(find_env_value(env, "pathext"), ".COM");
+    EXPECT_EQ(find_env_value(env, "HOME"), nullptr);
+    const char* empty[] = {"PATH=", nullptr};
+    EXPECT_STREQ(find_env_value(empty, "PATH"), "");
+}
+
+TEST(NextPathEntry, SplitsLikeTheSearchNeeds) {
+    struct Case {
+        const char* path;
+        std::vector<std::string> entries;  // until none or an empty entry
+    } cases[] = {
+        {"", {}},
+        {";;;", {}},
+        {";;C:\\bin;;", {"C:\\bin"}},
+        {"a;b;c", {"a", "b", "c"}},
+        {"\"a;b\";c", {"a;b", "c"}},
+        {"x\"y;z\"w;v", {"xy;zw", "v"}},
+        {"\"open;to end", {"open;to end"}},
+        {"a;\"\";b", {"a", ""}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> got;
+        char buffer[kPathBuffer];
+        const char* rest = c.path;
+        while ((rest = next_path_entry(windows_syntax(), rest, buffer, kMaxChars)) != nullptr) {
+            got.push_back(buffer);
+            if (buffer[0] == '\0') break;
+        }
+        EXPECT_EQ(got, c.entries) << c.path;
+    }
+    char buffer[kPathBuffer];
+    std::string e257(257, 'a'), e258(258, 'a');
+    EXPECT_NE(next_path_entry(windows_syntax(), e257.c_str(), buffer, kMaxChars), nullptr);
+    EXPECT_EQ(buffer, e257);
+    EXPECT_EQ(next_path_entry(windows_syntax(), e258.c_str(), buffer, kMaxChars), nullptr);
+    std::string quoted = "\"" + e257 + "\"";
+    EXPECT_NE(next_path_entry(windows_syntax(), quoted.c_str(), buffer, kMaxChars), nullptr);
+    EXPECT_EQ(next_path_entry(windows_syntax(), "abc", buffer, 1), nullptr);
+    EXPECT_STREQ(buffer, "");
+}
+
+}  // namespace

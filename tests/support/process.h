@@ -1,0 +1,26 @@
+// Starting the built driver the way a user does, for the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1;  // exit status; 128 + N when ended by signal N
+    std::string out;  // everything written to standard output
+    std::string err;  // everything written to standard error
+};
+
+// Runs `program` with `args` (argv[0] included) in directory `cwd`, with the
+// current environment plus `env` ("NAME=value" entries replace or add).
+// Standard output and error go to files, so they are not terminals.
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& cwd, const std::vector<std::string>& env = {});
+
+// Temporary directory tree for one test; removed by remove_tree.
+std::string make_temp_dir();
+void remove_tree(const std::string& path);
+
+void write_file(const std::string& path, const std::string& text);
+std::string read_file(const std::string& path);
+bool copy_executable(const std::string& from, const std::string& to);
+void make_dir(const std::string& path);
