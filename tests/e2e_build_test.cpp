@@ -41,7 +41,7 @@ TEST_F(DriverTest, ListingFollowsTheIntegerValue) {
     struct Case {
         std::string view;
         bool listed;
-    } cases[] = {{"VIEW=0\n", false}, {"", false}, {"VIEW=2\n", true}, {"VIEW=-1\n", true},
+    } cases[] = {{"VIEW=0\n", false},  {"", false},          {"VIEW=2\n", true},  {"VIEW=-1\n", true},
                  {"VIEW=B1\n", false}, {"VIEW=0x1\n", true}, {"view = 1\n", true}};
     for (const Case& c : cases) {
         config("", "", "[DEBUG]\n" + c.view);
@@ -160,7 +160,8 @@ TEST_F(DriverTest, ToolInheritsDirectoryAndEnvironment) {
 }
 
 TEST_F(DriverTest, PlaceholdersReachTheTools) {
-    config("ASMLIST_01=@1\nASMLIST_02=-o @1.o\nASMLIST_03=@2\n", "LNKLIST_01=@1.o\nLNKLIST_02=-o\nLNKLIST_03=@1.out\n");
+    config("ASMLIST_01=@1\nASMLIST_02=-o @1.o\nASMLIST_03=@2\n",
+           "LNKLIST_01=@1.o\nLNKLIST_02=-o\nLNKLIST_03=@1.out\n");
     run({"src/demo.s", "extra"});
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "src/demo.s", "-o", "src/demo.o", "extra"}));
     EXPECT_EQ(runs(lnk_tool).at(0).argv, (Args{lnk_tool, "src/demo.o", "-o", "src/demo.out"}));

@@ -54,7 +54,9 @@ protected:
         return run_process(driver, args, root + "/work", env);
     }
 
-    void tool_status(const std::string& tool, const std::string& status) { write_file(tool + ".status", status); }
+    void tool_status(const std::string& tool, const std::string& status) {
+        write_file(tool + ".status", status);
+    }
 
     static std::vector<ProbeRun> runs(const std::string& tool) {
         std::vector<ProbeRun> result;

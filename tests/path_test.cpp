@@ -1,9 +1,10 @@
+#include "driver/path.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/driver.h"
-#include "driver/path.h"
 
 namespace {
 

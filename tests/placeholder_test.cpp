@@ -64,8 +64,8 @@ TEST(ExpandPlaceholder, WindowsExamples) {
 TEST(ExpandPlaceholder, PosixExamples) {
     const std::vector<std::string> args = {"src/demo.asm", "/out"};
     const Case cases[] = {
-        {"@1", "src/demo.asm"},      {"-o @1.o", "-o src/demo.o"}, {"@1.", "src/demo."},
-        {"-I@2/inc", "-I/out/inc"},  {"@2/@1.lst", "/out/@1.lst"}, {"@3", "@3"},
+        {"@1", "src/demo.asm"},     {"-o @1.o", "-o src/demo.o"}, {"@1.", "src/demo."},
+        {"-I@2/inc", "-I/out/inc"}, {"@2/@1.lst", "/out/@1.lst"}, {"@3", "@3"},
         {"@1.out", "src/demo.out"},
     };
     for (const Case& c : cases) EXPECT_EQ(expand(posix_syntax(), c.entry, args), c.expected) << c.entry;

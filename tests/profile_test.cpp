@@ -1,9 +1,10 @@
+#include "driver/profile.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/limits.h"
-#include "driver/profile.h"
 
 namespace {
 
@@ -77,13 +78,14 @@ TEST(ProfileReader, IntegerLookups) {
         const char* value;
         int expected;
     } cases[] = {
-        {"1", 1},        {"0", 0},          {"+1", 1},          {"-1", -1},        {"42A9", 42},
-        {"B42", 0},      {"0x10", 16},      {"0X10", 0},        {"0x", 0},         {"-0x10", -16},
-        {"0b101", 5},    {"0o17", 15},      {"\" 7\"", 7},      {"4294967297", 1}, {"2147483648", INT32_MIN},
-        {"007", 7},      {"- 5", 0},        {"12 34", 12},
+        {"1", 1},     {"0", 0},     {"+1", 1},     {"-1", -1},        {"42A9", 42},
+        {"B42", 0},   {"0x10", 16}, {"0X10", 0},   {"0x", 0},         {"-0x10", -16},
+        {"0b101", 5}, {"0o17", 15}, {"\" 7\"", 7}, {"4294967297", 1}, {"2147483648", INT32_MIN},
+        {"007", 7},   {"- 5", 0},   {"12 34", 12},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(profile_get_int(std::string("[D]\nV=") + c.value + "\n", "D", "V", 99), c.expected) << c.value;
+        EXPECT_EQ(profile_get_int(std::string("[D]\nV=") + c.value + "\n", "D", "V", 99), c.expected)
+            << c.value;
 
     EXPECT_EQ(profile_get_int("[D]\nV=\n", "D", "V", 99), 99);
     EXPECT_EQ(profile_get_int("[D]\nW=1\n", "D", "V", 99), 99);

@@ -91,7 +91,8 @@ TEST_F(Search, WindowsNameWithExtensionTriedAsWritten) {
     EXPECT_EQ(w.calls, (Calls{"?bin\\tool.new", "!bin\\tool.new"}));
     w.calls.clear();
     run(windows_syntax(), "bin.d\\tool");
-    EXPECT_EQ(w.calls, (Calls{"?bin.d\\tool.com", "?bin.d\\tool.exe", "?bin.d\\tool.bat", "?bin.d\\tool.cmd"}));
+    EXPECT_EQ(w.calls,
+              (Calls{"?bin.d\\tool.com", "?bin.d\\tool.exe", "?bin.d\\tool.bat", "?bin.d\\tool.cmd"}));
 }
 
 TEST_F(Search, WindowsDriveColonNeedsNoPrefix) {
@@ -109,9 +110,10 @@ TEST_F(Search, ObjectThatCannotStartStopsTheSearch) {
 TEST_F(Search, WindowsWalksPath) {
     w.programs = {{"D:\\two\\tool.bat", 7}};
     EXPECT_EQ(run(windows_syntax(), "tool", {"PATHEXT=.COM", "Path=;;C:\\one\\;;D:\\two;E:\\three"}), 7);
-    EXPECT_EQ(w.calls, (Calls{"?.\\tool.com", "?.\\tool.exe", "?.\\tool.bat", "?.\\tool.cmd", "?C:\\one\\tool.com",
-                              "?C:\\one\\tool.exe", "?C:\\one\\tool.bat", "?C:\\one\\tool.cmd", "?D:\\two\\tool.com",
-                              "?D:\\two\\tool.exe", "?D:\\two\\tool.bat", "!D:\\two\\tool.bat"}));
+    EXPECT_EQ(w.calls,
+              (Calls{"?.\\tool.com", "?.\\tool.exe", "?.\\tool.bat", "?.\\tool.cmd", "?C:\\one\\tool.com",
+                     "?C:\\one\\tool.exe", "?C:\\one\\tool.bat", "?C:\\one\\tool.cmd", "?D:\\two\\tool.com",
+                     "?D:\\two\\tool.exe", "?D:\\two\\tool.bat", "!D:\\two\\tool.bat"}));
 }
 
 TEST_F(Search, SlashInNameMeansNoWalkButBackslashDoesNot) {

@@ -1,7 +1,8 @@
+#include "launch/launch.h"
+
 #include <cerrno>
 #include <cstdlib>
 
-#include "launch/launch.h"
 #include "platform/os.h"
 
 bool file_exists(const char* path) { return os_file_exists(path); }
