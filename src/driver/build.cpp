@@ -1,24 +1,24 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "driver/driver.h"
+#include "driver/trace.h"
 #include "launch/launch.h"
 #include "platform/os.h"
 
 namespace {
 
 struct Stage {
+    const char* name;  // as the trace calls it
     const char* section;
     const char* program_key;
     const char* entry_key;  // printf pattern taking the entry number
 };
 
-constexpr Stage kAssembler = {"ASM", "ASSEMBLER", "ASMLIST_%02d"};
-constexpr Stage kLinker = {"LNK", "LINKER", "LNKLIST_%02d"};
-
-// Sentinel for a stage that could not take memory for its vector.
-constexpr int kNoMemory = -2;
+constexpr Stage kAssembler = {"assembler", "ASM", "ASSEMBLER", "ASMLIST_%02d"};
+constexpr Stage kLinker = {"linker", "LNK", "LINKER", "LNKLIST_%02d"};
 
 char* copy_block(const char* text) {
     char* block = static_cast<char*>(std::malloc(kPathBuffer));
@@ -34,11 +34,13 @@ void release_vector(char** vector) {
 }
 
 // Reads the stage's program and entries and fills `vector`. Returns false
-// when the program key gives nothing; kNoMemory sets `out_of_memory`.
+// when the program key gives nothing; sets `out_of_memory` when a block
+// could not be obtained.
 bool fill_vector(const Stage& stage, const char* config, int argc, char** argv, char** vector,
                  bool& out_of_memory) {
     char value[kPathBuffer];
     if (os_profile_string(stage.section, stage.program_key, value, sizeof value, config) == 0) return false;
+    trace("%s: %s=%s", stage.name, stage.program_key, value);
     vector[0] = copy_block(value);
     out_of_memory = vector[0] == nullptr;
     for (int k = 1; k <= kArgEntries && !out_of_memory; ++k) {
@@ -52,21 +54,69 @@ bool fill_vector(const Stage& stage, const char* config, int argc, char** argv, 
     return true;
 }
 
-// One stage: returns the tool's exit status, -1 when it could not be
-// started, and 1 when the stage does not run (so the run ends there).
-int run_stage(const Stage& stage, const char* config, int argc, char** argv) {
+void trace_command_line(const Stage& stage, const char* const* vector) {
+    if (!trace_enabled()) return;
+    char* line = build_command_line(vector);
+    trace("%s: command line: %s", stage.name, line != nullptr ? line : "(no memory for it)");
+    std::free(line);
+}
+
+// The tool's result as the trace tells it; errno is the launch's.
+void trace_result(const Stage& stage, int status) {
+    if (status == -1 && errno != 0)
+        trace("%s: not started: %s (%s)", stage.name, error_name(errno), std::strerror(errno));
+    else
+        trace("%s: exit status %d", stage.name, status);
+}
+
+// One stage. False when its program key gives nothing, so that the stage
+// does not run. Otherwise `status` is the tool's exit status, or -1 when no
+// tool was started (not found, not startable, no memory for its vector).
+bool run_stage(const Stage& stage, const char* config, int argc, char** argv, int& status) {
     char* vector[kSlots] = {};
     bool out_of_memory = false;
-    if (!fill_vector(stage, config, argc, argv, vector, out_of_memory)) return 1;
-    int result = kNoMemory;
-    if (!out_of_memory) {
+    if (!fill_vector(stage, config, argc, argv, vector, out_of_memory)) {
+        trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
+        return false;
+    }
+    if (out_of_memory) {
+        errno = ENOMEM;
+        status = -1;
+    } else {
+        trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when
         // standard output is a file or a pipe.
         std::fflush(stdout);
-        result = run_tool(vector[0], vector);
+        status = run_tool(vector[0], vector);
     }
+    trace_result(stage, status);
     release_vector(vector);
-    return result;
+    return true;
+}
+
+// Runs the assembler and, when it ended with 0, the linker. Returns the
+// run's status: that of the stage that ended it, -1 when no assembler is
+// configured, 0 when the linker is not (a build without a link step).
+int run_stages(const char* config, int argc, char** argv) {
+    int status = 0;
+    if (!run_stage(kAssembler, config, argc, argv, status)) {
+        trace("run ends: no program for the assembler");
+        return -1;
+    }
+    if (status != 0) {
+        trace("run ends: the assembler failed (status %d)", status);
+        return status;
+    }
+    if (!run_stage(kLinker, config, argc, argv, status)) {
+        trace("run ends: no link step, done");
+        return 0;
+    }
+    if (status != 0) {
+        trace("run ends: the linker failed (status %d)", status);
+        return status;
+    }
+    trace("run ends: done");
+    return 0;
 }
 
 }  // namespace
@@ -83,10 +133,17 @@ int run_build(int argc, char** argv) {
     char config[kPathBuffer];
     if (!os_executable_path(exe) || !config_path_from(os_path_syntax(), exe, config)) return 0;
 
+    trace_enable(os_profile_int("DEBUG", "TRACE", 0, config) != 0);
+    bool exit_code = os_profile_int("DRIVER", "EXITCODE", 0, config) != 0;
+    // The switch was read from the file, so a trace always finds it; a run
+    // without the file is silent.
+    trace("configuration %s: found", config);
+
     if (os_profile_int("DEBUG", "VIEW", 0, config) != 0)
         for (int i = 0; i < argc; ++i) std::printf("%d:%s\n", i, argv[i]);
 
-    if (run_stage(kAssembler, config, argc, argv) != 0) return 0;
-    run_stage(kLinker, config, argc, argv);
-    return 0;
+    int status = run_stages(config, argc, argv);
+    int result = exit_code ? status : 0;
+    trace("exit status %d%s", result, exit_code ? "" : " (EXITCODE in [DRIVER] is not set)");
+    return result;
 }

@@ -6,7 +6,11 @@
 
 #include "driver/path.h"
 
-// The driver's whole run. Always returns 0, the process's exit status.
+// The driver's whole run; returns the process's exit status. That is 0
+// unless "EXITCODE" in [DRIVER] is not 0: then it is the status of the
+// stage that ended the run (the assembler's when it was not 0, else the
+// linker's), -1 where no tool could be started or no assembler is named.
+// "TRACE" in [DEBUG] not 0 writes a trace of the run to standard error.
 int run_build(int argc, char** argv);
 
 // Rewrites the argument entry in `entry` (a kPathBuffer-byte buffer) in

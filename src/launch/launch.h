@@ -15,12 +15,22 @@
 // started: ENOENT when it was found nowhere.
 int run_tool(const char* name, const char* const* vector);
 
+// What became of one candidate of the search.
+enum class Candidate {
+    absent,       // the existence test failed; the value is its error number
+    found,        // it exists and is about to be started; the value is 0
+    not_started,  // it exists but could not be started; the value is the error number
+};
+
 // What the program search needs from the system; tests give stand-ins.
 struct SearchOps {
     const PathSyntax* syntax;
     bool (*file_exists)(const char* path);                            // sets errno when false
     int (*launch_file)(const char* file, const char* const* vector);  // status, or -1 and errno
     const char* const* environment;                                   // "NAME=value", null-ended
+    // Told of every candidate tried, in order, when not null. errno is
+    // kept around the call.
+    void (*observe)(const char* candidate, Candidate what, int value) = nullptr;
 };
 
 // The search over given operations: the name where it stands, then along

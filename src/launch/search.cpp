@@ -34,9 +34,30 @@ void release(void* p) {
     errno = saved;
 }
 
+void notify(const SearchOps& ops, const char* file, Candidate what, int value) {
+    if (ops.observe == nullptr) return;
+    int saved = errno;
+    ops.observe(file, what, value);
+    errno = saved;
+}
+
+bool candidate_exists(const SearchOps& ops, const char* file) {
+    if (ops.file_exists(file)) return true;
+    notify(ops, file, Candidate::absent, errno);
+    return false;
+}
+
+int start_candidate(const SearchOps& ops, const char* file, const char* const* vector) {
+    notify(ops, file, Candidate::found, 0);
+    int status = ops.launch_file(file, vector);
+    // A tool may itself end with -1; errno 0 tells that it did run.
+    if (status == -1 && errno != 0) notify(ops, file, Candidate::not_started, errno);
+    return status;
+}
+
 int start_if_exists(const SearchOps& ops, const char* file, const char* const* vector) {
-    if (!ops.file_exists(file)) return -1;
-    return ops.launch_file(file, vector);
+    if (!candidate_exists(ops, file)) return -1;
+    return start_candidate(ops, file, vector);
 }
 
 // Tries base + each extension in turn; the first that exists is started.
@@ -51,8 +72,8 @@ int try_extensions(const SearchOps& ops, const char* base, const char* const* ve
     int result = -1;
     for (const char* ext : kExtensions) {
         std::memcpy(candidate + len, ext, kExtensionLength + 1);
-        if (ops.file_exists(candidate)) {
-            result = ops.launch_file(candidate, vector);
+        if (candidate_exists(ops, candidate)) {
+            result = start_candidate(ops, candidate, vector);
             break;
         }
     }

@@ -1,0 +1,93 @@
+#include "driver/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "launch/launch.h"
+
+namespace {
+
+// A file system of a few programs for the search, and a record of what the
+// observer was told.
+struct Scene {
+    std::set<std::string> files;           // exist
+    std::set<std::string> broken;          // exist but cannot be started (EACCES)
+    std::set<std::string> ends_minus_one;  // start, and end with -1
+    std::vector<std::string> told;
+};
+Scene* scene = nullptr;
+
+bool exists(const char* path) {
+    if (scene->files.count(path)) return true;
+    errno = std::string(path).find("locked") != std::string::npos ? EACCES : ENOENT;
+    return false;
+}
+
+int launch(const char* file, const char* const*) {
+    if (scene->broken.count(file)) {
+        errno = EACCES;
+        return -1;
+    }
+    errno = 0;
+    return scene->ends_minus_one.count(file) ? -1 : 5;
+}
+
+void observe(const char* candidate, Candidate what, int value) {
+    std::string line = candidate;
+    if (what == Candidate::absent) line += std::string(": absent ") + error_name(value);
+    if (what == Candidate::found) line += ": found " + std::to_string(value);
+    if (what == Candidate::not_started) line += std::string(": not started ") + error_name(value);
+    scene->told.push_back(line);
+    errno = EBADF;  // the search must not go by what the observer left
+}
+
+struct Case {
+    const char* name;
+    Scene scene;
+    int status;
+    std::vector<std::string> told;
+};
+
+TEST(SearchObserver, IsToldEveryCandidateAndItsOutcome) {
+    Case cases[] = {
+        {"tool",
+         {{"/b/tool"}, {}, {}, {}},
+         5,
+         {"./tool: absent ENOENT", "/a/tool: absent ENOENT", "/b/tool: found 0"}},
+        {"tool",
+         {{"./tool", "/a/tool"}, {"./tool"}, {}, {}},
+         -1,
+         {"./tool: found 0", "./tool: not started EACCES"}},
+        {"tool", {{"/a/tool"}, {}, {"/a/tool"}, {}}, -1, {"./tool: absent ENOENT", "/a/tool: found 0"}},
+        {"locked/tool", {}, -1, {"locked/tool: absent EACCES"}},
+    };
+    for (Case& c : cases) {
+        scene = &c.scene;
+        const char* env[] = {"PATH=/a:/b", nullptr};
+        const char* vector[kSlots] = {c.name};
+        SearchOps ops = {&posix_syntax(), exists, launch, env, observe};
+        errno = 0;
+        int status = run_tool(ops, c.name, vector);
+        EXPECT_EQ(status, c.status) << c.told.back();
+        EXPECT_EQ(c.scene.told, c.told);
+        if (!c.scene.broken.empty()) {
+            EXPECT_EQ(errno, EACCES);
+        }
+    }
+    scene = nullptr;
+}
+
+TEST(ErrorName, NamesTheNumbersALaunchLeaves) {
+    EXPECT_STREQ(error_name(ENOENT), "ENOENT");
+    EXPECT_STREQ(error_name(EACCES), "EACCES");
+    EXPECT_STREQ(error_name(ENOEXEC), "ENOEXEC");
+    EXPECT_STREQ(error_name(ENOMEM), "ENOMEM");
+    EXPECT_STREQ(error_name(0), "unknown error");
+    EXPECT_STREQ(error_name(-7), "unknown error");
+}
+
+}  // namespace
