@@ -49,6 +49,7 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ExampleTest,
                          ::testing::Values(Example{"examples/tolvane.ini", "examples/hello/hello.s", "as"},
-                                           Example{"examples/nasm/tolvane.ini", "examples/hello/hello.asm", "nasm"}));
+                                           Example{"examples/nasm/tolvane.ini", "examples/hello/hello.asm",
+                                                   "nasm"}));
 
 }  // namespace
