@@ -81,13 +81,4 @@ TEST(SearchObserver, IsToldEveryCandidateAndItsOutcome) {
     scene = nullptr;
 }
 
-TEST(ErrorName, NamesTheNumbersALaunchLeaves) {
-    EXPECT_STREQ(error_name(ENOENT), "ENOENT");
-    EXPECT_STREQ(error_name(EACCES), "EACCES");
-    EXPECT_STREQ(error_name(ENOEXEC), "ENOEXEC");
-    EXPECT_STREQ(error_name(ENOMEM), "ENOMEM");
-    EXPECT_STREQ(error_name(0), "unknown error");
-    EXPECT_STREQ(error_name(-7), "unknown error");
-}
-
 }  // namespace
