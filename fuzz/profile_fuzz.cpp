@@ -1,0 +1,104 @@
+// The INI reader over arbitrary file bytes, section and key.
+// Input: mode byte, section NUL key NUL file bytes.
+#include <cstring>
+#include <string>
+
+#include "driver/limits.h"
+#include "driver/profile.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using fuzz::check;
+
+// Characters the integer lookup takes from a value before it converts.
+constexpr std::size_t kIntChars = 29;
+
+// Any file: the result fits its buffer, a smaller buffer gets a prefix of
+// the same value, and the integer lookup reads the same value.
+void check_any_file(const std::string& text, const std::string& section, const std::string& key) {
+    fuzz::Block full(kPathBuffer);
+    std::size_t n = profile_get_string(text, section.c_str(), key.c_str(), full.data, kPathBuffer);
+    check(n <= kMaxChars, "a value never exceeds 259 characters");
+    check(std::strlen(full.data) == n, "the count matches the terminated text");
+
+    for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{17}}) {
+        fuzz::Block small(size);
+        std::size_t m = profile_get_string(text, section.c_str(), key.c_str(), small.data, size);
+        check(m == (n < size - 1 ? n : size - 1), "a smaller buffer keeps as much as fits");
+        check(std::memcmp(small.data, full.data, m) == 0 && small.data[m] == '\0',
+              "a smaller buffer keeps a prefix");
+    }
+
+    int expected = n == 0 ? -7 : profile_parse_int(std::string(full.data, n < kIntChars ? n : kIntChars));
+    check(profile_get_int(text, section.c_str(), key.c_str(), -7) == expected,
+          "the integer lookup reads the string lookup's value");
+}
+
+// Keeps letters, digits and "_", so the name can be neither blank-padded
+// nor mistaken for another line's name; never empty.
+std::string as_name(const std::string& s, const char* fallback) {
+    std::string name;
+    for (char c : s)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') name += c;
+    return name.empty() ? fallback : name;
+}
+
+// Printable text without blanks at either end and without a quote in front,
+// so it reads back exactly as written.
+std::string as_value(const std::string& s) {
+    std::string value;
+    for (char c : s) value += static_cast<char>(0x20 + static_cast<unsigned char>(c) % 95);
+    while (!value.empty() && value.back() == ' ') value.pop_back();
+    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+    if (!value.empty() && (value[0] == '"' || value[0] == '\'')) value[0] = 'q';
+    return value;
+}
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// A well-formed file that holds the given section and key among others:
+// the lookup finds exactly the value written, whatever the case of the
+// names, the blanks around "=" and the line ends.
+void check_written_key(unsigned char mode, const std::string& raw_section, const std::string& raw_key,
+                       const std::string& raw_value) {
+    const char* ends[] = {"\n", "\r\n", "\r"};
+    const char* blanks[] = {"", " ", "\t ", "  "};
+    std::string eol = ends[mode % 3];
+    std::string pad = blanks[(mode / 3) % 4];
+    std::string section = as_name(raw_section, "S"), key = as_name(raw_key, "K");
+    std::string value = as_value(raw_value);
+
+    std::string text = "[other.section]" + eol + key + "=elsewhere" + eol + "[" + pad + section + pad + "]" +
+                       eol + "other.key=1" + eol + pad + key + pad + "=" + pad + value + pad + eol + key +
+                       "=second" + eol + "[" + section + "]" + eol + key + "=third" + eol;
+    std::string expected = value.substr(0, kMaxChars);
+
+    fuzz::Block out(kPathBuffer);
+    for (const std::string& asked : {section, upper(section)}) {
+        std::size_t n = profile_get_string(text, asked.c_str(), upper(key).c_str(), out.data, kPathBuffer);
+        check(n == expected.size() && expected == out.data, "a key just written is found with its value");
+    }
+
+    int number =
+        static_cast<int>(static_cast<unsigned char>(raw_value.empty() ? 0 : raw_value[0]) * 16777259u);
+    std::string numbers = "[" + section + "]" + eol + key + "=" + pad + std::to_string(number) + eol;
+    check(profile_get_int(numbers, section.c_str(), key.c_str(), 5) == number,
+          "an integer just written is read back");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::Input input = fuzz::parse_input(data, size, 3);
+    const std::string& section = fuzz::field(input, 0);
+    const std::string& key = fuzz::field(input, 1);
+    const std::string& text = fuzz::field(input, 2);
+    check_any_file(text, section, key);
+    check_written_key(input.mode, section, key, text);
+    return 0;
+}
