@@ -34,15 +34,40 @@ bool same_name(std::string_view a, const char* b) {
     return true;
 }
 
+// A blank that can stand inside a line: is_blank without the line ends.
+bool is_inline_blank(char c) { return c != '\n' && c != '\r' && is_blank(c); }
+
 // Returns the line starting at `pos` (without its end) and moves `pos`
 // behind the line end and any further line-end characters.
 std::string_view next_line(std::string_view text, std::size_t& pos) {
     std::size_t start = pos;
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     pos = end;
     while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
     return text.substr(start, end - start);
+}
+
+// The start of the first line at or behind `pos` (a line start) whose
+// trimmed text begins with "[", or text.size() when there is none. Lines
+// in between can only be ordinary ones, which matter only inside the
+// wanted section, so memchr skips them whole: other sections cost little
+// more than reading them.
+std::size_t next_bracket_line(std::string_view text, std::size_t pos) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    const char* p = begin + pos;
+    while (p < end) {
+        const char* bracket =
+            static_cast<const char*>(std::memchr(p, '[', static_cast<std::size_t>(end - p)));
+        if (bracket == nullptr) break;
+        const char* line = bracket;
+        while (line > begin + pos && is_inline_blank(line[-1])) --line;
+        if (line == begin + pos || line[-1] == '\n' || line[-1] == '\r')
+            return static_cast<std::size_t>(line - begin);
+        p = bracket + 1;
+    }
+    return text.size();
 }
 
 // Finds the key's line; false when the key is absent. `has_value` tells
@@ -53,6 +78,7 @@ bool find_key(std::string_view text, const char* section, const char* key, std::
     bool in_section = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
+        if (!in_section) pos = next_bracket_line(text, pos);
         std::string_view line = trim(next_line(text, pos));
         if (line.empty()) continue;
         if (line.front() == '[') {

@@ -1,0 +1,234 @@
+// The INI reader skips everything outside the wanted section quickly. These
+// tests hold it to the plain line-by-line reading of the same rules, on
+// chosen and on random texts, and check the file access around it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/limits.h"
+#include "driver/profile.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/os.h"
+#endif
+
+namespace {
+
+const std::string kAbsent = "<absent>";
+
+bool blank(char c) { return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1a'; }
+
+std::string trimmed(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+std::string before_nul(const std::string& s) { return s.substr(0, s.find('\0')); }
+
+bool same(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The rules of the reader, applied line by line with nothing skipped.
+std::string model_lookup(std::string text, const std::string& section, const std::string& key) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::vector<std::string> lines;
+    std::string current;
+    for (char c : text) {
+        if (c != '\r' && c != '\n') {
+            current += c;
+        } else if (!current.empty()) {
+            lines.push_back(current);
+            current.clear();
+        }
+    }
+    lines.push_back(current);
+    bool in_section = false;
+    for (const std::string& raw : lines) {
+        std::string line = trimmed(raw);
+        if (line.empty()) continue;
+        std::size_t close = line.rfind(']');
+        if (line[0] == '[' && close != std::string::npos) {
+            if (in_section) return kAbsent;
+            in_section = same(before_nul(trimmed(line.substr(1, close - 1))), section);
+            continue;
+        }
+        if (!in_section) continue;
+        std::size_t eq = line.find('=');
+        if (!same(before_nul(eq == std::string::npos ? line : trimmed(line.substr(0, eq))), key)) continue;
+        if (eq == std::string::npos) return kAbsent;
+        std::string value = before_nul(trimmed(line.substr(eq + 1)));
+        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+            value = value.substr(1, value.size() - 2);
+        value = value.substr(0, kMaxChars);
+        return value.empty() ? kAbsent : value;
+    }
+    return kAbsent;
+}
+
+std::string lookup(const std::string& text, const char* section, const char* key) {
+    char out[kPathBuffer];
+    std::size_t n = profile_get_string(text, section, key, out, sizeof out);
+    return n == 0 ? kAbsent : std::string(out, n);
+}
+
+TEST(ProfileScan, HeadersAreFoundOnlyAtLineStarts) {
+    std::string padding;
+    for (int i = 0; i < 50000; ++i)
+        padding += "SETTING_" + std::to_string(i) + "=[S] value " + std::to_string(i) + "\n";
+    struct Case {
+        std::string text;
+        std::string expected;  // of K in section S
+    } cases[] = {
+        {"[T]\nX=[S]\nK=1\n[S]\nK=2\n", "2"},
+        {"[T]\nX [S]\nK=1\n", kAbsent},
+        {"[T]\n \t\x1a\v\f[S]\nK=1\n", "1"},
+        {"[T]\r[S]\rK=cr\r", "cr"},
+        {"[T]\r\n\r\n  [S]  \r\nK=crlf\r\n", "crlf"},
+        {"[T]\n[S\nK=0\n[S]\nK=1\n", "1"},
+        {"[T]\nA=1[\n[ S ]\nK=2\n", "2"},
+        {"x[S]\nK=1\n", kAbsent},
+        {"\xEF\xBB\xBF[S]\nK=bom\n", "bom"},
+        {"\xEF\xBB\xBF [T]\n[S]\nK=after\n", "after"},
+        {std::string("[T]\n\0[S]\nK=1\n", 13), kAbsent},
+        {"[T]\n[S]]\nK=1\n", kAbsent},
+        {"[S]\nK=[T]\n", "[T]"},
+        {"[S]\nA=1\n  [T]\nK=1\n", kAbsent},
+        {"[OTHER]\n" + padding + "[S]\nK=far\n", "far"},
+        {"[OTHER]\n" + padding + "[S]\n" + padding + "K=farther\n", "farther"},
+        {"[S]\nA=1\n[OTHER]\n" + padding + "K=1\n", kAbsent},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(lookup(c.text, "S", "K"), c.expected) << c.text.substr(0, 60);
+        EXPECT_EQ(model_lookup(c.text, "S", "K"), c.expected) << c.text.substr(0, 60);
+    }
+}
+
+// Texts built from the pieces that matter to the reader, in random order.
+TEST(ProfileScan, AgreesWithLineByLineReadingOnRandomTexts) {
+    const std::vector<std::string> pieces = {
+        "[",
+        "]",
+        "=",
+        "\n",
+        "\r",
+        "\r\n",
+        " ",
+        "\t",
+        "\x1a",
+        "\v",
+        std::string(1, '\0'),
+        "\"",
+        "'",
+        "S",
+        "s",
+        "K",
+        "k",
+        "T",
+        "x",
+        "[S]",
+        "[T]",
+        "[s ]",
+        "K=",
+        "k =",
+        "\n[S]\n",
+        "\nK=v\n",
+        "\xEF\xBB\xBF",
+        "v w",
+    };
+    std::mt19937 random(20241208);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 40);
+    const char* sections[] = {"S", "T", ""};
+    const char* keys[] = {"K", "k", "x"};
+    int disagreements = 0;
+    for (int round = 0; round < 20000 && disagreements < 5; ++round) {
+        std::string text;
+        for (int n = length(random); n > 0; --n) text += pieces[pick(random)];
+        for (const char* section : sections) {
+            for (const char* key : keys) {
+                std::string expected = model_lookup(text, section, key);
+                std::string got = lookup(text, section, key);
+                if (got != expected) ++disagreements;
+                EXPECT_EQ(got, expected) << "section " << section << ", key " << key << ", text:\n" << text;
+            }
+        }
+    }
+}
+
+#ifndef _WIN32
+
+class ProfileFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tolvane-profile-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        file = dir + "/tolvane.ini";
+    }
+    void TearDown() override {
+        std::remove(file.c_str());
+        rmdir(file.c_str());
+        rmdir(dir.c_str());
+    }
+    void write(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+    std::string get(const char* section, const char* key) {
+        char out[kPathBuffer];
+        std::size_t n = os_profile_string(section, key, out, sizeof out, file.c_str());
+        return n == 0 ? kAbsent : std::string(out, n);
+    }
+    std::string dir, file;
+};
+
+TEST_F(ProfileFile, EachLookupReadsTheFileAsItIsNow) {
+    write("[ASM]\nASSEMBLER=first\n");
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), "first");
+    write("[ASM]\nASSEMBLER=second, a longer value\n");
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), "second, a longer value");
+    write("[ASM]\n");
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), kAbsent);
+    std::remove(file.c_str());
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), kAbsent);
+}
+
+TEST_F(ProfileFile, LargeFileIsReadWhole) {
+    std::string text = "[OTHER]\n";
+    while (text.size() < (3u << 20)) text += "SETTING=unrelated value of another tool\n";
+    write(text + "[DEBUG]\nVIEW=7\n[ASM]\nASSEMBLER=" + std::string(300, 'a') + "\n");
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), std::string(kMaxChars, 'a'));
+    EXPECT_EQ(os_profile_int("DEBUG", "VIEW", 0, file.c_str()), 7);
+    EXPECT_EQ(get("ASM", "LINKER"), kAbsent);
+}
+
+TEST_F(ProfileFile, AnythingButARegularFileReadsAsEmpty) {
+    write("");
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), kAbsent);
+    std::remove(file.c_str());
+    ASSERT_EQ(mkdir(file.c_str(), 0700), 0);
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), kAbsent);
+    EXPECT_EQ(os_profile_int("DEBUG", "VIEW", 5, file.c_str()), 5);
+    rmdir(file.c_str());
+    // A FIFO without a writer must not block the lookup.
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(get("ASM", "ASSEMBLER"), kAbsent);
+}
+
+#endif
+
+}  // namespace
