@@ -1,9 +1,12 @@
-// The INI reader skips everything outside the wanted section quickly. These
-// tests hold it to the plain line-by-line reading of the same rules, on
-// chosen and on random texts, and check the file access around it.
+// The INI reader skips everything outside the wanted section quickly and
+// reads files piece by piece. These tests hold it to the plain line-by-line
+// reading of the same rules, on chosen and on random texts cut into pieces
+// of every size, and check the file access around it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -88,6 +91,39 @@ std::string lookup(const std::string& text, const char* section, const char* key
     return n == 0 ? kAbsent : std::string(out, n);
 }
 
+// A file that hands out at most `piece` bytes per read and fails at
+// `fail_at`.
+struct PieceSource {
+    std::string text;
+    std::size_t piece;
+    std::size_t fail_at;
+    std::size_t pos;
+};
+
+long read_pieces(void* context, char* buffer, std::size_t size) {
+    PieceSource& s = *static_cast<PieceSource*>(context);
+    if (s.pos >= s.fail_at) return -1;
+    std::size_t n = std::min({size, s.piece, s.text.size() - s.pos, s.fail_at - s.pos});
+    std::memcpy(buffer, s.text.data() + s.pos, n);
+    s.pos += n;
+    return static_cast<long>(n);
+}
+
+std::string read_lookup(const std::string& text, std::size_t piece, std::size_t scratch_size,
+                        const char* section, const char* key, std::size_t fail_at = std::string::npos) {
+    PieceSource file = {text, piece, fail_at, 0};
+    const ProfileSource source = {read_pieces, &file};
+    std::vector<char> scratch(scratch_size);
+    char out[kPathBuffer];
+    std::size_t n =
+        profile_read_string(source, scratch.data(), scratch.size(), section, key, out, sizeof out);
+    return n == 0 ? kAbsent : std::string(out, n);
+}
+
+// (bytes per read, scratch buffer size): lines across pieces, lines longer
+// than the buffer, and whole files in one piece.
+constexpr std::size_t kCuts[][2] = {{1, 4}, {3, 5}, {2, 9}, {7, 16}, {100, 64}, {1 << 20, 1 << 17}};
+
 TEST(ProfileScan, HeadersAreFoundOnlyAtLineStarts) {
     std::string padding;
     for (int i = 0; i < 50000; ++i)
@@ -117,6 +153,40 @@ TEST(ProfileScan, HeadersAreFoundOnlyAtLineStarts) {
     for (const Case& c : cases) {
         EXPECT_EQ(lookup(c.text, "S", "K"), c.expected) << c.text.substr(0, 60);
         EXPECT_EQ(model_lookup(c.text, "S", "K"), c.expected) << c.text.substr(0, 60);
+        for (const auto& cut : kCuts) {
+            if (c.text.size() > 100000 && cut[0] < 100) continue;
+            EXPECT_EQ(read_lookup(c.text, cut[0], cut[1], "S", "K"), c.expected)
+                << cut[0] << "/" << cut[1] << ": " << c.text.substr(0, 60);
+        }
+    }
+}
+
+TEST(ProfileScan, PiecesMayCutAnyLine) {
+    const std::string value(300, 'v');
+    const std::string text = "\xEF\xBB\xBF[OTHER]\r\nA=" + std::string(1000, 'x') + "\r\n  [S]  \r\nK= \"" +
+                             value + "\" \r\nL='q'\r\n[" + std::string(500, 'T') + "]\r\nM=1";
+    for (const auto& cut : kCuts) {
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "K"), value.substr(0, kMaxChars)) << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "L"), "q") << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "M"), kAbsent) << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], std::string(500, 't').c_str(), "M"), "1") << cut[0];
+    }
+    PieceSource file = {"[D]\nV=0x2A\n", 2, std::string::npos, 0};
+    const ProfileSource source = {read_pieces, &file};
+    char scratch[4];
+    EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "V", 5), 42);
+    file.pos = 0;
+    EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "W", 5), 5);
+}
+
+TEST(ProfileScan, ReadErrorEndsTheFileAndCutLinesCountForNothing) {
+    const std::string text = "[S]\nA=first\nK=" + std::string(50, 'k') + "\nB=last\n";
+    std::size_t key_line = text.find("K=");
+    for (const auto& cut : kCuts) {
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "A", key_line), "first") << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "K", key_line + 10), kAbsent) << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "B", key_line + 10), kAbsent) << cut[0];
+        EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "B", 0), kAbsent) << cut[0];
     }
 }
 
@@ -167,6 +237,12 @@ TEST(ProfileScan, AgreesWithLineByLineReadingOnRandomTexts) {
                 std::string got = lookup(text, section, key);
                 if (got != expected) ++disagreements;
                 EXPECT_EQ(got, expected) << "section " << section << ", key " << key << ", text:\n" << text;
+                const auto& cut = kCuts[static_cast<std::size_t>(round) % std::size(kCuts)];
+                got = read_lookup(text, cut[0], cut[1], section, key);
+                if (got != expected) ++disagreements;
+                EXPECT_EQ(got, expected) << "read by " << cut[0] << "/" << cut[1] << ", section " << section
+                                         << ", key " << key << ", text:\n"
+                                         << text;
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "driver/profile.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -37,49 +38,128 @@ bool same_name(std::string_view a, const char* b) {
 // A blank that can stand inside a line: is_blank without the line ends.
 bool is_inline_blank(char c) { return c != '\n' && c != '\r' && is_blank(c); }
 
-// Returns the line starting at `pos` (without its end) and moves `pos`
-// behind the line end and any further line-end characters.
-std::string_view next_line(std::string_view text, std::size_t& pos) {
-    std::size_t start = pos;
-    std::size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    pos = end;
-    while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
-    return text.substr(start, end - start);
+// The part of the file that a lookup has in hand: [begin, end) of `data`.
+// A text in memory is one window that is never refilled. A file is read
+// piece by piece into a buffer; `begin` always stands at the start of a
+// line, or on line-end characters in front of one.
+struct Window {
+    const char* data;
+    std::size_t begin;
+    std::size_t end;
+    bool at_end;  // nothing more to read
+    bool failed;  // a read failed or a longer buffer could not be had
+    const ProfileSource* source;
+    char* buffer;  // the caller's scratch buffer, or `heap`
+    std::size_t capacity;
+    char* heap;  // taken only for a line longer than the scratch buffer
+};
+
+std::string_view rest(const Window& w) { return std::string_view(w.data + w.begin, w.end - w.begin); }
+
+// Reads on behind what the window holds, after moving the unconsumed bytes
+// to the front of the buffer (to a buffer twice as long when they fill it).
+// False when nothing more came.
+bool refill(Window& w) {
+    if (w.at_end) return false;
+    std::size_t kept = w.end - w.begin;
+    if (kept == w.capacity) {
+        char* longer = static_cast<char*>(std::malloc(2 * w.capacity));
+        if (longer == nullptr) {
+            w.at_end = w.failed = true;
+            return false;
+        }
+        std::memcpy(longer, w.data + w.begin, kept);
+        std::free(w.heap);
+        w.heap = w.buffer = longer;
+        w.capacity *= 2;
+    } else {
+        std::memmove(w.buffer, w.data + w.begin, kept);
+    }
+    w.data = w.buffer;
+    w.begin = 0;
+    w.end = kept;
+    long got = w.source->read(w.source->context, w.buffer + kept, w.capacity - kept);
+    if (got <= 0) {
+        w.at_end = true;
+        w.failed = got < 0;
+        return false;
+    }
+    w.end += static_cast<std::size_t>(got);
+    return true;
 }
 
-// The start of the first line at or behind `pos` (a line start) whose
-// trimmed text begins with "[", or text.size() when there is none. Lines
-// in between can only be ordinary ones, which matter only inside the
+// The start of the first line in `text` (which begins at a line start)
+// whose trimmed text begins with "[", or text.size() when there is none.
+// Lines in between can only be ordinary ones, which matter only inside the
 // wanted section, so memchr skips them whole: other sections cost little
 // more than reading them.
-std::size_t next_bracket_line(std::string_view text, std::size_t pos) {
+std::size_t next_bracket_line(std::string_view text) {
     const char* begin = text.data();
     const char* end = begin + text.size();
-    const char* p = begin + pos;
+    const char* p = begin;
     while (p < end) {
         const char* bracket =
             static_cast<const char*>(std::memchr(p, '[', static_cast<std::size_t>(end - p)));
         if (bracket == nullptr) break;
         const char* line = bracket;
-        while (line > begin + pos && is_inline_blank(line[-1])) --line;
-        if (line == begin + pos || line[-1] == '\n' || line[-1] == '\r')
+        while (line > begin && is_inline_blank(line[-1])) --line;
+        if (line == begin || line[-1] == '\n' || line[-1] == '\r')
             return static_cast<std::size_t>(line - begin);
         p = bracket + 1;
     }
     return text.size();
 }
 
+// Moves the window to the next line that begins with "["; false when the
+// file ends first. Only the unfinished last line of each piece is kept.
+bool skip_to_bracket_line(Window& w) {
+    for (;;) {
+        std::size_t found = next_bracket_line(rest(w));
+        if (found < w.end - w.begin) {
+            w.begin += found;
+            return true;
+        }
+        std::size_t last = w.end;
+        while (last > w.begin && w.data[last - 1] != '\n' && w.data[last - 1] != '\r') --last;
+        w.begin = last;
+        if (!refill(w)) return false;
+    }
+}
+
+// Takes the line at the window's start, reading on until its end is in
+// hand, and moves the window behind it and its line end. False when the
+// file has ended or could not be read.
+bool take_line(Window& w, std::string_view& line) {
+    std::size_t scanned = 0;
+    for (;;) {
+        std::size_t end = w.begin + scanned;
+        while (end < w.end && w.data[end] != '\r' && w.data[end] != '\n') ++end;
+        if (w.failed) return false;
+        if (end < w.end || (w.at_end && end > w.begin)) {
+            line = std::string_view(w.data + w.begin, end - w.begin);
+            w.begin = end;
+            while (w.begin < w.end && (w.data[w.begin] == '\r' || w.data[w.begin] == '\n')) ++w.begin;
+            return true;
+        }
+        if (w.at_end) return false;
+        scanned = end - w.begin;
+        refill(w);
+    }
+}
+
 // Finds the key's line; false when the key is absent. `has_value` tells
-// whether the line had an "=", `value` is the trimmed text behind it.
-bool find_key(std::string_view text, const char* section, const char* key, std::string_view& value,
-              bool& has_value) {
-    if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
+// whether the line had an "=", `value` is the trimmed text behind it (in
+// the window, valid until it moves).
+bool find_key(Window& w, const char* section, const char* key, std::string_view& value, bool& has_value) {
+    while (w.end - w.begin < 3 && refill(w)) {
+    }
+    if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;
     bool in_section = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (!in_section) pos = next_bracket_line(text, pos);
-        std::string_view line = trim(next_line(text, pos));
+    std::string_view line;
+    for (;;) {
+        if (!in_section && !skip_to_bracket_line(w)) return false;
+        if (!take_line(w, line)) return false;
+        line = trim(line);
         if (line.empty()) continue;
         if (line.front() == '[') {
             std::size_t close = line.rfind(']');
@@ -97,23 +177,47 @@ bool find_key(std::string_view text, const char* section, const char* key, std::
         value = has_value ? cut_at_nul(trim(line.substr(eq + 1))) : std::string_view();
         return true;
     }
-    return false;
+}
+
+std::size_t lookup_string(Window& w, const char* section, const char* key, char* out, std::size_t out_size) {
+    if (out_size == 0) return 0;
+    out[0] = '\0';
+    std::string_view value;
+    bool has_value = false;
+    if (!find_key(w, section, key, value, has_value) || !has_value) return 0;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    std::size_t n = value.size() < out_size - 1 ? value.size() : out_size - 1;
+    std::memcpy(out, value.data(), n);
+    out[n] = '\0';
+    return n;
+}
+
+Window text_window(std::string_view text) {
+    return Window{text.data(), 0, text.size(), true, false, nullptr, nullptr, 0, nullptr};
+}
+
+Window source_window(const ProfileSource& source, char* scratch, std::size_t scratch_size) {
+    return Window{scratch, 0, 0, false, false, &source, scratch, scratch_size, nullptr};
+}
+
+int to_int(const char* value, std::size_t n, int def) {
+    return n == 0 ? def : profile_parse_int(std::string_view(value, n));
 }
 
 }  // namespace
 
 std::size_t profile_get_string(std::string_view text, const char* section, const char* key, char* out,
                                std::size_t out_size) {
-    if (out_size == 0) return 0;
-    out[0] = '\0';
-    std::string_view value;
-    bool has_value = false;
-    if (!find_key(text, section, key, value, has_value) || !has_value) return 0;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    std::size_t n = value.size() < out_size - 1 ? value.size() : out_size - 1;
-    std::memcpy(out, value.data(), n);
-    out[n] = '\0';
+    Window w = text_window(text);
+    return lookup_string(w, section, key, out, out_size);
+}
+
+std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                const char* section, const char* key, char* out, std::size_t out_size) {
+    Window w = source_window(source, scratch, scratch_size);
+    std::size_t n = lookup_string(w, section, key, out, out_size);
+    std::free(w.heap);
     return n;
 }
 
@@ -146,7 +250,12 @@ int profile_parse_int(std::string_view s) {
 
 int profile_get_int(std::string_view text, const char* section, const char* key, int def) {
     char value[kIntBuffer];
-    std::size_t n = profile_get_string(text, section, key, value, sizeof value);
-    if (n == 0) return def;
-    return profile_parse_int(std::string_view(value, n));
+    return to_int(value, profile_get_string(text, section, key, value, sizeof value), def);
+}
+
+int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                     const char* section, const char* key, int def) {
+    char value[kIntBuffer];
+    return to_int(value,
+                  profile_read_string(source, scratch, scratch_size, section, key, value, sizeof value), def);
 }

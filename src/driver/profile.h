@@ -28,5 +28,23 @@ std::size_t profile_get_string(std::string_view text, const char* section, const
 // wrapping modulo 2^32. `def` only where the value is absent or empty.
 int profile_get_int(std::string_view text, const char* section, const char* key, int def);
 
+// Where a lookup in a file gets the file's bytes, from the start on: `read`
+// places up to `size` bytes in `buffer` and returns how many, 0 at the end
+// of the file and -1 when it cannot be read (the lookup then finds nothing).
+struct ProfileSource {
+    long (*read)(void* context, char* buffer, std::size_t size);
+    void* context;
+};
+
+// profile_get_string and profile_get_int over a source that is read piece
+// by piece into `scratch` (scratch_size bytes, at least 4), so that a
+// lookup in a file of any size needs no more memory than that. Only a line
+// longer than the scratch buffer takes memory from the heap, for the time
+// of the lookup; where that fails, the lookup finds nothing.
+std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                const char* section, const char* key, char* out, std::size_t out_size);
+int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                     const char* section, const char* key, int def);
+
 // Reads an integer value as profile_get_int does with its text.
 int profile_parse_int(std::string_view value);

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,60 +19,42 @@ extern char** environ;
 
 namespace {
 
-// Reads up to `size` bytes; fewer only where the file ended sooner.
-// False on a read error.
-bool read_up_to(int fd, char* buffer, std::size_t size, std::size_t& got) {
-    got = 0;
-    while (got < size) {
-        ssize_t n = read(fd, buffer + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
+// The piece in which the configuration is read. A usual file is read in
+// one piece; a large one costs a read per piece but never more memory.
+// Static, so that only the pages that a read fills are ever touched: on a
+// fresh process every page touched costs a fault, and faults cost more
+// than copying what fits in them.
+constexpr std::size_t kReadPiece = 128 * 1024;
+char read_piece_buffer[kReadPiece];
+
+long read_piece(void* context, char* buffer, std::size_t size) {
+    int fd = *static_cast<int*>(context);
+    for (;;) {
+        ssize_t n = read(fd, buffer, size);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno != EINTR) return -1;
     }
-    return true;
 }
 
-// Reads the INI file anew and hands its bytes to `use`. Anything but a
-// readable regular file reads as an empty file; O_NONBLOCK keeps a FIFO
-// from hanging the driver. read() rather than mmap(): a lookup runs up to
-// 45 times per run, and mapping and unmapping cost several times what
-// copying a file of any usual size costs.
+long read_nothing(void*, char*, std::size_t) { return 0; }
+
+// Opens the INI file anew and hands `use` a source for its bytes. Anything
+// but a readable regular file reads as an empty file; O_NONBLOCK keeps a
+// FIFO from hanging the driver.
 template <typename Use>
-auto with_profile_text(const char* file, Use use) {
+auto with_profile_source(const char* file, Use use) {
     int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return use(std::string_view());
     struct stat st;
-    char* text = nullptr;
-    std::size_t got = 0;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        std::size_t size = static_cast<std::size_t>(st.st_size);
-        text = static_cast<char*>(std::malloc(size));
-        if (text != nullptr && !read_up_to(fd, text, size, got)) got = 0;
-    }
-    close(fd);
-    auto result = use(std::string_view(text, got));
-    std::free(text);
+    bool readable = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    const ProfileSource source = {readable ? read_piece : read_nothing, &fd};
+    auto result = use(source);
+    if (fd >= 0) close(fd);
     return result;
 }
 
 }  // namespace
 
-namespace {
-
-// SIGPIPE was at its default action when the driver started, so the tools
-// get it back at their start.
-bool pipe_signal_default = false;
-
-}  // namespace
-
-void os_init() {
-    // A listing written into a pipe that nobody reads must not end the run
-    // before the tools ran: the write fails silently, as on Windows.
-    struct sigaction old;
-    pipe_signal_default = sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL;
-    if (pipe_signal_default) std::signal(SIGPIPE, SIG_IGN);
-}
+void os_init() {}
 
 const PathSyntax& os_path_syntax() { return posix_syntax(); }
 
@@ -90,13 +70,15 @@ bool os_executable_path(char* out) {
 
 std::size_t os_profile_string(const char* section, const char* key, char* out, std::size_t out_size,
                               const char* file) {
-    return with_profile_text(
-        file, [&](std::string_view text) { return profile_get_string(text, section, key, out, out_size); });
+    return with_profile_source(file, [&](const ProfileSource& source) {
+        return profile_read_string(source, read_piece_buffer, kReadPiece, section, key, out, out_size);
+    });
 }
 
 int os_profile_int(const char* section, const char* key, int def, const char* file) {
-    return with_profile_text(file,
-                             [&](std::string_view text) { return profile_get_int(text, section, key, def); });
+    return with_profile_source(file, [&](const ProfileSource& source) {
+        return profile_read_int(source, read_piece_buffer, kReadPiece, section, key, def);
+    });
 }
 
 bool os_file_exists(const char* path) {
@@ -116,23 +98,9 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
 
-    posix_spawnattr_t attributes;
-    int rc = posix_spawnattr_init(&attributes);
-    if (rc != 0) {
-        errno = rc;
-        return -1;
-    }
-    if (pipe_signal_default) {
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    }
     errno = 0;
     pid_t pid;
-    rc = posix_spawn(&pid, file, nullptr, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
+    int rc = posix_spawn(&pid, file, nullptr, nullptr, argv.data(), environ);
     if (rc != 0) {
         // The file exists (the search tested it), so a missing interpreter
         // or loader means it cannot be started, not that it is absent.
