@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -54,7 +56,21 @@ auto with_profile_source(const char* file, Use use) {
 
 }  // namespace
 
-void os_init() {}
+namespace {
+
+// SIGPIPE was at its default action when the driver started, so the tools
+// get it back at their start.
+bool pipe_signal_default = false;
+
+}  // namespace
+
+void os_init() {
+    // A listing written into a pipe that nobody reads must not end the run
+    // before the tools ran: the write fails silently, as on Windows.
+    struct sigaction old;
+    pipe_signal_default = sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL;
+    if (pipe_signal_default) std::signal(SIGPIPE, SIG_IGN);
+}
 
 const PathSyntax& os_path_syntax() { return posix_syntax(); }
 
@@ -98,9 +114,23 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
 
+    posix_spawnattr_t attributes;
+    int rc = posix_spawnattr_init(&attributes);
+    if (rc != 0) {
+        errno = rc;
+        return -1;
+    }
+    if (pipe_signal_default) {
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    }
     errno = 0;
     pid_t pid;
-    int rc = posix_spawn(&pid, file, nullptr, nullptr, argv.data(), environ);
+    rc = posix_spawn(&pid, file, nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     if (rc != 0) {
         // The file exists (the search tested it), so a missing interpreter
         // or loader means it cannot be started, not that it is absent.
