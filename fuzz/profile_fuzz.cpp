@@ -1,5 +1,7 @@
 // The INI reader over arbitrary file bytes, section and key.
 // Input: mode byte, section NUL key NUL file bytes.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -33,6 +35,57 @@ void check_any_file(const std::string& text, const std::string& section, const s
     int expected = n == 0 ? -7 : profile_parse_int(std::string(full.data, n < kIntChars ? n : kIntChars));
     check(profile_get_int(text, section.c_str(), key.c_str(), -7) == expected,
           "the integer lookup reads the string lookup's value");
+}
+
+// A file handed over in pieces of at most `piece` bytes, failing with -1
+// once `fail_at` bytes have been read.
+struct Pieces {
+    const std::string* text;
+    std::size_t at;
+    std::size_t piece;
+    std::size_t fail_at;
+};
+
+long read_pieces(void* context, char* buffer, std::size_t size) {
+    Pieces& p = *static_cast<Pieces*>(context);
+    if (p.at >= p.fail_at) return -1;
+    std::size_t n = std::min({size, p.piece, p.text->size() - p.at});
+    std::memcpy(buffer, p.text->data() + p.at, n);
+    p.at += n;
+    return static_cast<long>(n);
+}
+
+// Read piece by piece through a small scratch buffer, the file gives the
+// answers it gives in one piece; a read error gives nothing or the same.
+void check_streamed(unsigned char mode, const std::string& text, const std::string& section,
+                    const std::string& key) {
+    fuzz::Block whole(kPathBuffer);
+    std::size_t n = profile_get_string(text, section.c_str(), key.c_str(), whole.data, kPathBuffer);
+    struct Shape {
+        std::size_t scratch, piece, fail_at;
+    } shapes[] = {
+        {4, 1, SIZE_MAX},
+        {4u + mode % 29u, 1u + mode / 29u, SIZE_MAX},
+        {64, 4096, SIZE_MAX},
+        {4u + mode % 13u, 3, text.size() / 2},
+    };
+    for (const Shape& shape : shapes) {
+        Pieces pieces = {&text, 0, shape.piece, shape.fail_at};
+        ProfileSource source = {read_pieces, &pieces};
+        fuzz::Block scratch(shape.scratch), out(kPathBuffer);
+        std::size_t m = profile_read_string(source, scratch.data, shape.scratch, section.c_str(), key.c_str(),
+                                            out.data, kPathBuffer);
+        bool complete = shape.fail_at >= text.size();
+        check(m == n ? std::strcmp(out.data, whole.data) == 0 : (!complete && m == 0 && out.data[0] == '\0'),
+              "a file read in pieces gives the answer it gives whole");
+
+        Pieces again = {&text, 0, shape.piece, shape.fail_at};
+        ProfileSource int_source = {read_pieces, &again};
+        int value =
+            profile_read_int(int_source, scratch.data, shape.scratch, section.c_str(), key.c_str(), -7);
+        check(!complete || value == profile_get_int(text, section.c_str(), key.c_str(), -7),
+              "an integer read in pieces is the one read whole");
+    }
 }
 
 // Keeps letters, digits and "_", so the name can be neither blank-padded
@@ -99,6 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& key = fuzz::field(input, 1);
     const std::string& text = fuzz::field(input, 2);
     check_any_file(text, section, key);
+    check_streamed(input.mode, text, section, key);
     check_written_key(input.mode, section, key, text);
     return 0;
 }
