@@ -12,18 +12,25 @@
 
 #include "support/process.h"
 
+// Executable suffix, and the line end of text written to standard output.
 #ifdef _WIN32
 constexpr const char* kExe = ".exe";
+constexpr const char* kEol = "\r\n";
 #else
 constexpr const char* kExe = "";
+constexpr const char* kEol = "\n";
 #endif
 
 // One run of a probe: its argv (argv[0] first), current directory and the
-// value of TOLVANE_PROBE_VAR.
+// value of TOLVANE_PROBE_VAR; on Windows also its raw command line, the
+// descriptor table block it received (hex) and its standard handles (hex).
 struct ProbeRun {
     std::vector<std::string> argv;
     std::string cwd;
     std::string env;
+    std::string command_line;
+    std::string block;
+    std::string std_handles;
 };
 
 class DriverTest : public ::testing::Test {
@@ -71,6 +78,9 @@ protected:
             if (line.compare(0, 4, "arg:") == 0) current.argv.push_back(line.substr(4));
             if (line.compare(0, 4, "cwd:") == 0) current.cwd = line.substr(4);
             if (line.compare(0, 4, "env:") == 0) current.env = line.substr(4);
+            if (line.compare(0, 4, "cmd:") == 0) current.command_line = line.substr(4);
+            if (line.compare(0, 6, "block:") == 0) current.block = line.substr(6);
+            if (line.compare(0, 4, "std:") == 0) current.std_handles = line.substr(4);
             if (line == "end") {
                 result.push_back(current);
                 current = ProbeRun();

@@ -3,6 +3,10 @@
 //   arg:<argv[i]>   for each argument, argv[0] included
 //   cwd:<current directory>
 //   env:<value of TOLVANE_PROBE_VAR, or "<unset>">
+// and on Windows also
+//   cmd:<the raw command line, GetCommandLineA>
+//   block:<the descriptor table block of its start-up record, in hex>
+//   std:<its standard input, output and error handles, in hex>
 //   end
 // and exits with the status written in <its own path>.status (0 without
 // that file); "signal N" there makes it kill itself with signal N.
@@ -15,6 +19,8 @@
 #ifdef _WIN32
 #include <direct.h>
 #include <windows.h>
+
+#include <cstdint>
 #define getcwd _getcwd
 #else
 #include <unistd.h>
@@ -34,6 +40,23 @@ std::string own_path() {
 #endif
 }
 
+#ifdef _WIN32
+void log_windows_view(FILE* log) {
+    std::fprintf(log, "cmd:%s\nblock:", GetCommandLineA());
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    for (unsigned i = 0; startup.lpReserved2 != nullptr && i < startup.cbReserved2; ++i)
+        std::fprintf(log, "%02x", startup.lpReserved2[i]);
+    std::fprintf(log, "\nstd:");
+    for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        std::fprintf(log, "%llx ",
+                     static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(GetStdHandle(which))));
+    std::fprintf(log, "\n");
+}
+#else
+void log_windows_view(FILE*) {}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,7 +66,9 @@ int main(int argc, char** argv) {
         char cwd[4096];
         std::fprintf(log, "cwd:%s\n", getcwd(cwd, sizeof cwd) ? cwd : "<unknown>");
         const char* var = std::getenv("TOLVANE_PROBE_VAR");
-        std::fprintf(log, "env:%s\nend\n", var ? var : "<unset>");
+        std::fprintf(log, "env:%s\n", var ? var : "<unset>");
+        log_windows_view(log);
+        std::fprintf(log, "end\n");
         std::fclose(log);
     }
     if (const char* text = std::getenv("TOLVANE_PROBE_SAY")) std::printf("%s\n", text);
@@ -56,7 +81,8 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
                 std::raise(sig);
             }
-            status = std::atoi(line);
+            // Wider than int, so that a Windows status such as 0xC0000005 fits.
+            status = static_cast<int>(std::strtoll(line, nullptr, 10));
         }
         std::fclose(f);
     }

@@ -16,6 +16,12 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd, const std::vector<std::string>& env = {});
 
+#ifdef _WIN32
+// As run_process, with standard output a pipe instead of a file.
+ProcessResult run_process_piped(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& cwd, const std::vector<std::string>& env = {});
+#endif
+
 // Temporary directory tree for one test; removed by remove_tree.
 std::string make_temp_dir();
 void remove_tree(const std::string& path);

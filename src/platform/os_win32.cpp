@@ -1,0 +1,224 @@
+// The Windows platform: GetModuleFileNameA, the system's profile calls,
+// GetFileAttributesA and CreateProcessA. The command line reaches the tool
+// exactly as build_command_line made it; nothing is quoted or escaped.
+#include "platform/os_win32.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/os.h"
+
+namespace {
+
+PathSyntax g_syntax = windows_syntax();
+
+// The block's length goes into a 16-bit field, which bounds how many
+// descriptors it can describe.
+constexpr std::size_t kHandleWidth = sizeof(std::intptr_t);
+constexpr int kMaxDescriptors = static_cast<int>((0xFFFF - 4) / (1 + kHandleWidth));
+
+struct ErrorRange {
+    unsigned long first;
+    unsigned long last;
+    int number;
+};
+
+// The C runtime's own table; codes not listed give EINVAL.
+constexpr ErrorRange kErrorTable[] = {
+    {1, 1, EINVAL},     {2, 3, ENOENT},     {4, 4, EMFILE},       {5, 5, EACCES},        {6, 6, EBADF},
+    {7, 9, ENOMEM},     {10, 10, E2BIG},    {11, 11, ENOEXEC},    {12, 13, EINVAL},      {15, 15, ENOENT},
+    {16, 16, EACCES},   {17, 17, EXDEV},    {18, 18, ENOENT},     {19, 36, EACCES},      {53, 53, ENOENT},
+    {65, 65, EACCES},   {67, 67, ENOENT},   {80, 80, EEXIST},     {82, 83, EACCES},      {87, 87, EINVAL},
+    {89, 89, EAGAIN},   {108, 108, EACCES}, {109, 109, EPIPE},    {112, 112, ENOSPC},    {114, 114, EBADF},
+    {128, 129, ECHILD}, {130, 130, EBADF},  {132, 132, EACCES},   {145, 145, ENOTEMPTY}, {158, 158, EACCES},
+    {161, 161, ENOENT}, {164, 164, EAGAIN}, {167, 167, EACCES},   {183, 183, EEXIST},    {188, 202, ENOEXEC},
+    {206, 206, ENOENT}, {215, 215, EAGAIN}, {1816, 1816, ENOMEM},
+};
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+void no_op_handler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, std::uintptr_t) {}
+
+// True for a value of _get_osfhandle that stands for no handle: -1 for a
+// closed descriptor, -2 for a standard one without a console.
+bool no_handle(std::intptr_t h) { return h == 0 || h == -1 || h == -2; }
+
+// Flag bits for a handle's file type: character device, pipe, or neither.
+unsigned char type_flags(HANDLE h) {
+    DWORD type = GetFileType(h);
+    if (type == FILE_TYPE_CHAR) return kFdDevice;
+    if (type == FILE_TYPE_PIPE) return kFdPipe;
+    return 0;
+}
+
+// A standard descriptor is always described, as an open text-mode one; a
+// character device where there is no handle of a known type.
+void describe_standard(int fd, unsigned char& flags, std::intptr_t& handle) {
+    std::intptr_t h = _get_osfhandle(fd);
+    flags = kFdOpen | kFdText;
+    handle = -1;
+    if (no_handle(h) || GetFileType(reinterpret_cast<HANDLE>(h)) == FILE_TYPE_UNKNOWN) {
+        flags |= kFdDevice;
+        return;
+    }
+    flags |= type_flags(reinterpret_cast<HANDLE>(h));
+    handle = h;
+}
+
+// Any other descriptor: described only when open and inheritable.
+void describe_other(int fd, unsigned char& flags, std::intptr_t& handle) {
+    flags = 0;
+    handle = -1;
+    std::intptr_t h = _get_osfhandle(fd);
+    DWORD info = 0;
+    if (no_handle(h) || !GetHandleInformation(reinterpret_cast<HANDLE>(h), &info) ||
+        (info & HANDLE_FLAG_INHERIT) == 0)
+        return;
+    flags = kFdOpen | type_flags(reinterpret_cast<HANDLE>(h));
+    // The mode has no getter: setting it returns the one before.
+    int mode = _setmode(fd, _O_BINARY);
+    if (mode != -1 && mode != _O_BINARY) {
+        flags |= kFdText;
+        _setmode(fd, mode);
+    }
+    handle = h;
+}
+
+bool has_script_extension(const char* file) {
+    std::size_t n = std::strlen(file);
+    // Windows drops trailing dots and blanks from a file name.
+    while (n > 0 && (file[n - 1] == '.' || file[n - 1] == ' ')) --n;
+    if (n < 4 || file[n - 4] != '.') return false;
+    char ext[4] = {fold(file[n - 3]), fold(file[n - 2]), fold(file[n - 1]), '\0'};
+    return std::strcmp(ext, "bat") == 0 || std::strcmp(ext, "cmd") == 0;
+}
+
+}  // namespace
+
+int errno_from_system_error(unsigned long code) {
+    for (const ErrorRange& r : kErrorTable)
+        if (code >= r.first && code <= r.last) return r.number;
+    return EINVAL;
+}
+
+unsigned char* descriptor_block(std::size_t& size) {
+    static unsigned char flags[kMaxDescriptors];
+    static std::intptr_t handles[kMaxDescriptors];
+    // A closed descriptor makes the C runtime call its invalid-parameter
+    // handler, which by default ends the process.
+    _invalid_parameter_handler previous = _set_invalid_parameter_handler(no_op_handler);
+    int count = 0;
+    for (int fd = 0; fd < kMaxDescriptors; ++fd) {
+        if (fd <= 2)
+            describe_standard(fd, flags[fd], handles[fd]);
+        else
+            describe_other(fd, flags[fd], handles[fd]);
+        if (flags[fd] != 0) count = fd + 1;
+    }
+    _set_invalid_parameter_handler(previous);
+
+    size = 4 + static_cast<std::size_t>(count) * (1 + kHandleWidth);
+    unsigned char* block = static_cast<unsigned char*>(std::calloc(size, 1));
+    if (block == nullptr) return nullptr;
+    std::int32_t n = count;
+    std::memcpy(block, &n, 4);
+    std::memcpy(block + 4, flags, static_cast<std::size_t>(count));
+    std::memcpy(block + 4 + count, handles, static_cast<std::size_t>(count) * kHandleWidth);
+    return block;
+}
+
+bool is_unsafe_script_launch(const char* file, const char* command_line) {
+    return has_script_extension(file) && std::strpbrk(command_line, "&|<>^%") != nullptr;
+}
+
+void os_init() {
+    CPINFO info;
+    if (!GetCPInfo(CP_ACP, &info)) return;
+    std::size_t pairs = 0;
+    while (pairs < MAX_LEADBYTES / 2 && info.LeadByte[2 * pairs] != 0) ++pairs;
+    set_lead_ranges(g_syntax, info.LeadByte, pairs);
+}
+
+const PathSyntax& os_path_syntax() { return g_syntax; }
+
+bool os_executable_path(char* out) {
+    DWORD n = GetModuleFileNameA(nullptr, out, kPathBuffer);
+    // A full buffer may be unterminated and means the path was cut.
+    if (n == 0 || n >= kPathBuffer) {
+        out[0] = '\0';
+        return false;
+    }
+    out[n] = '\0';
+    return true;
+}
+
+std::size_t os_profile_string(const char* section, const char* key, char* out, std::size_t out_size,
+                              const char* file) {
+    if (out_size == 0) return 0;
+    // A value cut inside a double-byte character can leave its last byte
+    // unwritten.
+    std::memset(out, 0, out_size);
+    return GetPrivateProfileStringA(section, key, "", out, static_cast<DWORD>(out_size), file);
+}
+
+int os_profile_int(const char* section, const char* key, int def, const char* file) {
+    return static_cast<int>(GetPrivateProfileIntA(section, key, def, file));
+}
+
+bool os_file_exists(const char* path) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return true;
+    errno = errno_from_system_error(GetLastError());
+    return false;
+}
+
+int os_start_and_wait(const char* file, const char*, const char* command_line) {
+    // The interpreter would run what follows & | < > ^ % in a file name as
+    // commands of its own.
+    if (is_unsafe_script_launch(file, command_line)) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::size_t size = 0;
+    unsigned char* block = descriptor_block(size);
+    if (block == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.cbReserved2 = static_cast<WORD>(size);
+    startup.lpReserved2 = block;
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+
+    errno = 0;
+    // The A call converts the line to a copy of its own; it never writes to
+    // the string it is given.
+    BOOL created = CreateProcessA(file, const_cast<char*>(command_line), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    DWORD error = GetLastError();
+    std::free(block);
+    if (!created) {
+        errno = errno_from_system_error(error);
+        return -1;
+    }
+    DWORD code = 0;
+    int status = -1;
+    if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &code))
+        status = static_cast<int>(code);
+    else
+        errno = errno_from_system_error(GetLastError());
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return status;
+}
+
+const char* const* os_environment() { return _environ; }

@@ -1,0 +1,30 @@
+// Pieces of the Windows platform layer that its tests reach directly. Only
+// os_win32.cpp and Windows tests include this header.
+#pragma once
+
+#include <cstddef>
+
+// The C runtime's error number for a system error code: the codes that mean
+// "not there" (2, 3, 15, 18, 53, 67, 161, 206) give ENOENT, the others what
+// they mean (EACCES, ENOEXEC, ENOMEM, ...), EINVAL where nothing fits.
+int errno_from_system_error(unsigned long code);
+
+// Flag bits of the descriptor table block that a child's C runtime reads
+// from STARTUPINFOA's cbReserved2 and lpReserved2.
+constexpr unsigned char kFdOpen = 0x01;
+constexpr unsigned char kFdPipe = 0x08;
+constexpr unsigned char kFdDevice = 0x40;
+constexpr unsigned char kFdText = 0x80;
+
+// The descriptor table block for the driver's descriptors as they stand: a
+// 32-bit count N, N flag bytes, N handles of pointer width. Descriptors 0
+// to 2 are always described; a descriptor that is not to be inherited is
+// described as free (flag 0, handle -1). Returns the block, which the
+// caller frees, and its length in `size`; null when memory ran out.
+unsigned char* descriptor_block(std::size_t& size);
+
+// True when CreateProcessA would hand `file` to the command interpreter
+// (its extension is .bat or .cmd, in any case, trailing dots and blanks
+// aside) and the command line holds a character that the interpreter gives
+// a meaning of its own: & | < > ^ %.
+bool is_unsafe_script_launch(const char* file, const char* command_line);

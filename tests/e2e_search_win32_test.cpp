@@ -1,0 +1,146 @@
+// Program search end to end on Windows: extensions, PATH, command scripts.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+class WinSearchTest : public DriverTest {
+protected:
+    // A probe copy at `path` (its directory created).
+    std::string probe_at(const std::string& dir, const std::string& name) {
+        make_dir(dir);
+        EXPECT_TRUE(copy_executable(PROBE_EXE, dir + "/" + name));
+        return dir + "/" + name;
+    }
+    // A command script at dir/name that writes its arguments to `marker`.
+    std::string script_at(const std::string& dir, const std::string& name, const std::string& marker) {
+        make_dir(dir);
+        write_file(dir + "/" + name, "@echo off\r\necho ran %*> \"" + windows_path(marker) + "\"\r\n");
+        return dir + "/" + name;
+    }
+    static std::string windows_path(std::string path) {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        return path;
+    }
+    void asm_named(const std::string& name) { ini("[ASM]\nASSEMBLER=" + name + "\nASMLIST_01=@1\n"); }
+    ProcessResult run_with_path(const std::string& path, const std::string& arg = "src",
+                                const std::string& variable = "PATH") {
+        return run({arg}, {variable + "=" + windows_path(path)});
+    }
+    static bool exists(const std::string& path) {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+};
+
+TEST_F(WinSearchTest, ExtensionsAreTriedInOrder) {
+    // Each case puts candidates in the current directory; "dir:" makes a
+    // directory of that name, which stops the search where it is tried.
+    struct Case {
+        std::vector<std::string> present;
+        std::string started;  // the candidate that must run, "" for none
+    } cases[] = {
+        {{"mytool.com", "mytool.exe"}, "mytool.com"}, {{"mytool.exe", "mytool.bat"}, "mytool.exe"},
+        {{"dir:mytool.com", "mytool.exe"}, ""},       {{"dir:mytool.exe", "mytool.bat"}, ""},
+        {{"dir:mytool.bat", "mytool.cmd"}, ""},       {{"mytool.cmd"}, "mytool.cmd"},
+    };
+    for (const Case& c : cases) {
+        std::string work = root + "/work";
+        remove_tree(work);
+        make_dir(work);
+        for (const std::string& name : c.present) {
+            if (name.rfind("dir:", 0) == 0)
+                make_dir(work + "/" + name.substr(4));
+            else if (name.size() > 4 &&
+                     (name.substr(name.size() - 4) == ".bat" || name.substr(name.size() - 4) == ".cmd"))
+                script_at(work, name, work + "/" + name + ".log");
+            else
+                probe_at(work, name);
+        }
+        asm_named("mytool");
+        run_with_path(root + "/tools");
+        for (const std::string& name : c.present) {
+            bool ran = exists(work + "/" + name + ".log");
+            EXPECT_EQ(ran, name == c.started) << name << " of case starting " << c.started;
+        }
+    }
+}
+
+TEST_F(WinSearchTest, NameWithExtensionIsTriedOnlyAsWritten) {
+    std::string exe = probe_at(root + "/work", "my.tool.exe");
+    std::string plain = probe_at(root + "/work", "mytool.exe");
+    std::string doubled = probe_at(root + "/work", "mytool.exe.com");
+    asm_named("my.tool");
+    run_with_path(root + "/tools");
+    EXPECT_TRUE(runs(exe).empty());
+    asm_named("mytool.exe");
+    run_with_path(root + "/tools");
+    EXPECT_EQ(runs(plain).size(), 1u);
+    EXPECT_TRUE(runs(doubled).empty());
+}
+
+TEST_F(WinSearchTest, DirectoryNamedLikeTheToolStopsTheSearch) {
+    make_dir(root + "/work/mytool.com");
+    std::string there = probe_at(root + "/p1", "mytool.exe");
+    asm_named("mytool");
+    EXPECT_EQ(run_with_path(root + "/p1").status, 0);
+    EXPECT_TRUE(runs(there).empty());
+}
+
+TEST_F(WinSearchTest, ForwardSlashKeepsAMissingNameOffPath) {
+    make_dir(root + "/p1");
+    std::string there = probe_at(root + "/p1/sub", "mytool.exe");
+    asm_named("sub/mytool");
+    run_with_path(root + "/p1");
+    EXPECT_TRUE(runs(there).empty());
+    asm_named("sub\\mytool");
+    run_with_path(root + "/p1");
+    EXPECT_EQ(runs(there).size(), 1u);
+}
+
+TEST_F(WinSearchTest, FoundAlongPathUnderAnySpellingWithNameAsConfigured) {
+    std::string found = probe_at(root + "/p3", "mytool.exe");
+    make_dir(root + "/p1");
+    asm_named("mytool");
+    for (const char* variable : {"PATH", "Path", "path"}) {
+        remove_tree(found + ".log");
+        run_with_path(";;" + root + "/p1;\"" + root + "/p2;x\";" + root + "/p3", "src", variable);
+        ASSERT_EQ(runs(found).size(), 1u) << variable;
+        EXPECT_EQ(runs(found)[0].argv, (Args{"mytool", "src"}));
+        EXPECT_EQ(runs(found)[0].command_line, "mytool src");
+    }
+}
+
+TEST_F(WinSearchTest, CommandScriptRunsThroughTheInterpreter) {
+    std::string marker = root + "/marker.txt";
+    script_at(root + "/p1", "mytool.bat", marker);
+    asm_named("mytool");
+    run_with_path(root + "/p1", "src.asm");
+    EXPECT_EQ(read_file(marker), "ran src.asm\r\n");
+}
+
+TEST_F(WinSearchTest, CommandScriptWithInterpreterCharactersIsRefused) {
+    std::string marker = root + "/marker.txt";
+    script_at(root + "/work", "mytool.cmd", marker);
+    std::string later = probe_at(root + "/p1", "mytool.exe");
+    std::string after = probe_at(root + "/p1", "D.asm.exe");
+    asm_named("mytool");
+    for (const char* arg : {"R&D.asm", "a|b", "a<b", "a>b", "a^b", "100%"}) {
+        ProcessResult r = run_with_path(root + "/p1", arg);
+        EXPECT_EQ(r.status, 0) << arg;
+        EXPECT_FALSE(exists(marker)) << arg;
+    }
+    // Refused means stopped: the program further along PATH is not tried.
+    EXPECT_TRUE(runs(later).empty());
+    EXPECT_TRUE(runs(after).empty());
+    run_with_path(root + "/p1", "RD.asm");
+    EXPECT_EQ(read_file(marker), "ran RD.asm\r\n");
+}
+
+}  // namespace

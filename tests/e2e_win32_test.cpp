@@ -1,0 +1,168 @@
+// Windows end to end: the raw command line and the descriptor table block
+// a tool receives, and the limit on the driver's own path.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+#include "launch/launch.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// A descriptor table block as a child received it.
+struct Block {
+    std::size_t size = 0;
+    int count = -1;
+    std::vector<unsigned> flags;
+    std::vector<unsigned long long> handles;
+};
+
+Block parse_block(const std::string& hex) {
+    std::vector<unsigned char> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    Block b;
+    b.size = bytes.size();
+    if (bytes.size() < 4) return b;
+    b.count = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24;
+    std::size_t n = static_cast<std::size_t>(b.count);
+    if (b.count < 0 || bytes.size() < 4 + n * (1 + sizeof(void*))) return b;
+    for (std::size_t i = 0; i < n; ++i) {
+        b.flags.push_back(bytes[4 + i]);
+        unsigned long long h = 0;
+        for (std::size_t k = 0; k < sizeof(void*); ++k)
+            h |= static_cast<unsigned long long>(bytes[4 + n + i * sizeof(void*) + k]) << (8 * k);
+        b.handles.push_back(h);
+    }
+    return b;
+}
+
+std::vector<unsigned long long> parse_handles(const std::string& text) {
+    std::vector<unsigned long long> handles;
+    const char* p = text.c_str();
+    char* end = nullptr;
+    for (unsigned long long h = std::strtoull(p, &end, 16); end != p; h = std::strtoull(p, &end, 16)) {
+        handles.push_back(h);
+        p = end;
+    }
+    return handles;
+}
+
+TEST_F(DriverTest, DescriptorBlockDescribesTheStandardHandles) {
+    struct Case {
+        bool piped;
+        std::vector<unsigned> flags;  // NUL device, then the file or pipe, then the error file
+    } cases[] = {{false, {0xc1, 0x81, 0x81}}, {true, {0xc1, 0x89, 0x81}}};
+    for (const Case& c : cases) {
+        remove_tree(asm_tool + ".log");
+        config("", "");
+        Args args = {driver, "s"};
+        std::vector<std::string> env = {"TOLVANE_PROBE_SAY=through fd 1"};
+        ProcessResult r = c.piped ? run_process_piped(driver, args, root + "/work", env)
+                                  : run_process(driver, args, root + "/work", env);
+        // Written through descriptor 1 by the assembler, then the linker.
+        std::string said = std::string("through fd 1") + kEol;
+        EXPECT_EQ(r.out, said + said) << c.piped;
+        ProbeRun p = runs(asm_tool).at(0);
+        Block b = parse_block(p.block);
+        EXPECT_EQ(b.count, 3) << p.block;
+        EXPECT_EQ(b.size, 4 + 3 * (1 + sizeof(void*))) << p.block;
+        EXPECT_EQ(b.flags, c.flags) << p.block;
+        // The child inherits the driver's standard handles: the block must
+        // name the same ones.
+        EXPECT_EQ(b.handles, parse_handles(p.std_handles)) << p.block << " / " << p.std_handles;
+    }
+}
+
+TEST_F(DriverTest, CommandLineIsBuiltAsIsAndSplitByTheRuntime) {
+    // None starts and ends with the same quote, which the profile would drop.
+    const char* entries[] = {
+        "a b",          "\"a b\" c",  "a\\\"b",        "a\\\\\"b c\" d", "\\\\server\\share\\x", "a\"\"b",
+        "\"a\"\"b\" c", "x\ty",       "\"open to end", "tr\\\\",         "a\\\\\\\"b",           "\"\" x",
+        "a\"b\"\" c d", "\"\"\"\" x", "a \"\" b",      "\\\"",           "x \\\\\\\\\"y z\"",    "@1 extra",
+    };
+    const Args args = {"src"};
+    for (const char* entry : entries) {
+        remove_tree(asm_tool + ".log");
+        config(std::string("ASMLIST_01=") + entry + "\n", "");
+        run(args);
+        ProbeRun p = runs(asm_tool).at(0);
+        std::string expanded = entry;
+        if (expanded.rfind("@1", 0) == 0) expanded.replace(0, 2, "src");
+        EXPECT_EQ(p.command_line, asm_tool + " " + expanded) << entry;
+        Args expected = {asm_tool};
+        for (const std::string& word : split_command_tail(expanded.c_str())) expected.push_back(word);
+        EXPECT_EQ(p.argv, expected) << entry;
+    }
+}
+
+TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
+    config("ASMLIST_01=a\nASMLIST_02=@1\nASMLIST_03=b\n", "LNKLIST_02=b\n");
+    run({""});
+    EXPECT_EQ(runs(asm_tool).at(0).command_line, asm_tool + " a  b");
+    EXPECT_EQ(runs(lnk_tool).at(0).command_line, lnk_tool);
+}
+
+// The driver's own path, as GetModuleFileNameA reports it, reaches or
+// passes the 259-character limit.
+class DeepDriverTest : public DriverTest {
+protected:
+    // A directory whose full path has exactly `length` characters.
+    std::string deep_dir(std::size_t length) {
+        char full[MAX_PATH];
+        EXPECT_NE(GetFullPathNameA(root.c_str(), MAX_PATH, full, nullptr), 0u);
+        std::string dir = root;
+        std::size_t have = std::strlen(full);
+        EXPECT_LT(have + 10, length);
+        while (have < length) {
+            std::size_t part = length - have - 1;
+            if (part > 100) part = 100;
+            if (length - have - 1 - part == 1) --part;  // leave room for "/x" at least
+            dir += "/" + std::string(part, 'd');
+            have += part + 1;
+            make_dir(dir);
+        }
+        return dir;
+    }
+
+    // Runs a copy of the driver named `exe` placed in a directory chosen so
+    // that the driver's full path has `length` characters; true when the
+    // assembler ran, i.e. tolvane.ini beside it was read.
+    bool configuration_read(const std::string& exe, std::size_t length) {
+        std::string dir = deep_dir(length - exe.size() - 1);
+        EXPECT_TRUE(copy_executable(TOLVANE_EXE, dir + "/" + exe));
+        write_file(dir + "/tolvane.ini", "[ASM]\nASSEMBLER=" + asm_tool + "\n");
+        remove_tree(asm_tool + ".log");
+        // A program path this long starts only by a name relative to the
+        // current directory.
+        char previous[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, previous);
+        EXPECT_TRUE(SetCurrentDirectoryA(dir.c_str())) << dir.size();
+        ProcessResult r = run_process(exe, {exe, "s"}, dir);
+        SetCurrentDirectoryA(previous);
+        EXPECT_EQ(r.status, 0) << exe << " " << length;
+        return runs(asm_tool).size() == 1;
+    }
+};
+
+TEST_F(DeepDriverTest, PathOverTheLimitMeansNoConfiguration) {
+    struct Case {
+        std::string exe;
+        std::size_t length;
+        bool read;
+    } cases[] = {
+        {"tolvane.exe", 259, true},                         // tolvane.ini has the same length
+        {"tolvane.exe", 260, false},                        // the call fills the whole buffer
+        {"tolvane.exe", 268, false}, {"t.exe", 253, true},  // tolvane.ini beside it has 259 characters
+        {"t.exe", 254, false},                              // ... and here 260
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(configuration_read(c.exe, c.length), c.read) << c.exe << " " << c.length;
+}
+
+}  // namespace
