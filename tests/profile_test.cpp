@@ -52,6 +52,7 @@ TEST(ProfileReader, StringLookups) {
         {std::string("[S]\nK=ab\0cd\n", 12), "S", "K", "ab"},
         {"\xEF\xBB\xBF[S]\nK=bom\n", "S", "K", "bom"},
         {"[S]\nK=\n", "S", "K", "<absent>"},
+        {"[ ASM ]\nK=asked with blanks\n", " ASM\t", "\tK ", "asked with blanks"},
         {"[S]\nKEY=1\n", "S", "K", "<absent>"},
         {"", "S", "K", "<absent>"},
         {"[S]\nASMLIST_1=x\n", "S", "ASMLIST_01", "<absent>"},

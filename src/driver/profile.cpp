@@ -26,11 +26,10 @@ std::string_view cut_at_nul(std::string_view s) {
     return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
-bool same_name(std::string_view a, const char* b) {
+bool same_name(std::string_view a, std::string_view b) {
     a = cut_at_nul(a);
-    std::size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i)
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < b.size(); ++i)
         if (fold(a[i]) != fold(b[i])) return false;
     return true;
 }
@@ -150,7 +149,11 @@ bool take_line(Window& w, std::string_view& line) {
 // Finds the key's line; false when the key is absent. `has_value` tells
 // whether the line had an "=", `value` is the trimmed text behind it (in
 // the window, valid until it moves).
-bool find_key(Window& w, const char* section, const char* key, std::string_view& value, bool& has_value) {
+bool find_key(Window& w, const char* section_name, const char* key_name, std::string_view& value,
+              bool& has_value) {
+    // The names asked for are trimmed like the names in the file.
+    std::string_view section = trim(section_name);
+    std::string_view key = trim(key_name);
     while (w.end - w.begin < 3 && refill(w)) {
     }
     if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;

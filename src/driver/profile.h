@@ -1,6 +1,7 @@
 // Reader of the profile (INI) format, over a file's bytes in memory. It
 // answers lookups the way the Windows profile calls do:
-// - section and key names match without regard to case;
+// - section and key names match without regard to case, and the names
+//   asked for are trimmed of blanks as the names in the file are;
 // - each line is trimmed of blanks (tab to carriage return, space, 0x1A),
 //   and so are the name and the value around the first "=";
 // - a line beginning with "[" is a section header closed by the last "]"
