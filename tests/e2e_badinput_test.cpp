@@ -37,7 +37,7 @@ std::string garbage(std::size_t size, std::uint32_t seed) {
 }
 
 // How a run's standard output or error is connected.
-enum class Stream { file, closed, broken_pipe };
+enum class Stream { file, closed, broken_pipe, full_device };
 
 struct Surroundings {
     Stream out = Stream::file;
@@ -50,6 +50,11 @@ struct Surroundings {
 void connect(int fd, Stream how, const std::string& file) {
     if (how == Stream::closed) {
         close(fd);
+    } else if (how == Stream::full_device) {
+        int f = open("/dev/full", O_WRONLY);
+        if (f < 0) _exit(120);
+        dup2(f, fd);
+        close(f);
     } else if (how == Stream::broken_pipe) {
         int ends[2];
         if (pipe(ends) != 0) _exit(120);
@@ -364,6 +369,7 @@ TEST_F(BadInputTest, ClosedAndBrokenStandardStreams) {
         {"standard output closed", Stream::closed, Stream::file},
         {"both closed", Stream::closed, Stream::closed},
         {"standard output a pipe nobody reads", Stream::broken_pipe, Stream::file},
+        {"standard output a full device", Stream::full_device, Stream::file},
     };
     for (const Case& c : cases) {
         forget_runs();
