@@ -52,22 +52,23 @@ char separator_char(const PathSyntax& syntax) { return syntax.windows ? '\\' : '
 
 char list_separator(const PathSyntax& syntax) { return syntax.windows ? ';' : ':'; }
 
+bool is_trail_byte(const PathSyntax& syntax, std::string_view s, std::size_t i) {
+    // A byte right behind a byte that is no lead byte begins a character, so
+    // only the run of lead bytes in front of s[i] counts: read from its
+    // start they pair up, and s[i] is a second byte when one is left over.
+    if (s[i] == '\0') return false;
+    std::size_t leads = 0;
+    while (leads < i && syntax.lead[static_cast<unsigned char>(s[i - 1 - leads])]) ++leads;
+    return leads % 2 == 1;
+}
+
 bool ends_in_separator(const PathSyntax& syntax, std::string_view s) {
-    bool last_is_sep = false;
-    for (std::size_t i = 0; i < s.size();) {
-        std::size_t len = char_length(syntax, s.substr(i));
-        last_is_sep = len == 1 && is_separator(syntax, s[i]);
-        i += len;
-    }
-    return last_is_sep;
+    return !s.empty() && is_separator(syntax, s.back()) && !is_trail_byte(syntax, s, s.size() - 1);
 }
 
 bool has_char(const PathSyntax& syntax, std::string_view s, char c) {
-    for (std::size_t i = 0; i < s.size();) {
-        std::size_t len = char_length(syntax, s.substr(i));
-        if (len == 1 && s[i] == c) return true;
-        i += len;
-    }
+    for (std::size_t i = s.find(c); i != std::string_view::npos; i = s.find(c, i + 1))
+        if (!is_trail_byte(syntax, s, i)) return true;
     return false;
 }
 

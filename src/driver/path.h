@@ -33,6 +33,11 @@ bool is_separator(const PathSyntax& syntax, char c);
 char separator_char(const PathSyntax& syntax);
 char list_separator(const PathSyntax& syntax);
 
+// True when s[i] is the second byte of a double-byte character, the text
+// being read from its start. Looks only at the bytes in front of s[i] that
+// are lead bytes, so it costs next to nothing without them.
+bool is_trail_byte(const PathSyntax& syntax, std::string_view s, std::size_t i);
+
 // True when the text's last character (stepping over double-byte characters
 // from its start) is a separator.
 bool ends_in_separator(const PathSyntax& syntax, std::string_view s);

@@ -16,15 +16,12 @@ char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 
 // no directory part: behind the last separator, else (Windows) at the first
 // drive colon.
 std::size_t last_component(const PathSyntax& syntax, std::string_view name) {
-    std::size_t mark = std::string_view::npos;
-    std::size_t colon = std::string_view::npos;
-    for (std::size_t i = 0; i < name.size();) {
-        std::size_t len = char_length(syntax, name.substr(i));
-        if (len == 1 && is_separator(syntax, name[i])) mark = i;
-        if (len == 1 && name[i] == ':' && syntax.windows && colon == std::string_view::npos) colon = i;
-        i += len;
-    }
-    return mark != std::string_view::npos ? mark : colon;
+    for (std::size_t i = name.size(); i-- > 0;)
+        if (is_separator(syntax, name[i]) && !is_trail_byte(syntax, name, i)) return i;
+    if (!syntax.windows) return std::string_view::npos;
+    for (std::size_t i = name.find(':'); i != std::string_view::npos; i = name.find(':', i + 1))
+        if (!is_trail_byte(syntax, name, i)) return i;
+    return std::string_view::npos;
 }
 
 // free() that keeps errno, which the search decides by.

@@ -1,0 +1,59 @@
+// The character tests on paths look only at the lead bytes in front of the
+// byte in question. They must agree with reading the text character by
+// character from its start, in any code page.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/path.h"
+
+namespace {
+
+const PathSyntax& double_byte() {
+    static PathSyntax syntax = [] {
+        PathSyntax s = windows_syntax();
+        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
+        set_lead_ranges(s, ranges, 2);
+        return s;
+    }();
+    return syntax;
+}
+
+// The offsets at which characters begin, stepping with char_length.
+std::vector<bool> character_starts(const PathSyntax& syntax, const std::string& s) {
+    std::vector<bool> starts(s.size(), false);
+    for (std::size_t i = 0; i < s.size(); i += char_length(syntax, std::string_view(s).substr(i)))
+        starts[i] = true;
+    return starts;
+}
+
+TEST(PathScan, AgreesWithReadingFromTheStart) {
+    const char bytes[] = {'a', '.', '/', '\\', ':', '\x81', '\x9f', '\xe0', '\x5c', '\x2f', '\0'};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof bytes - 1);
+    std::uniform_int_distribution<int> length(0, 12);
+    const PathSyntax* syntaxes[] = {&posix_syntax(), &windows_syntax(), &double_byte()};
+    for (int round = 0; round < 5000; ++round) {
+        std::string s;
+        for (int n = length(random); n > 0; --n) s += bytes[pick(random)];
+        for (const PathSyntax* syntax : syntaxes) {
+            std::vector<bool> starts = character_starts(*syntax, s);
+            for (std::size_t i = 0; i < s.size(); ++i)
+                ASSERT_EQ(is_trail_byte(*syntax, s, i), !starts[i])
+                    << i << " in " << testing::PrintToString(s);
+            for (char c : {'.', '/', ':', '\\'}) {
+                bool expected = false;
+                for (std::size_t i = 0; i < s.size(); ++i) expected = expected || (starts[i] && s[i] == c);
+                EXPECT_EQ(has_char(*syntax, s, c), expected) << c << " in " << testing::PrintToString(s);
+            }
+            std::size_t last = s.size();
+            while (last > 0 && !starts[last - 1]) --last;
+            bool ends = last > 0 && last == s.size() && is_separator(*syntax, s.back());
+            EXPECT_EQ(ends_in_separator(*syntax, s), ends) << testing::PrintToString(s);
+        }
+    }
+}
+
+}  // namespace
