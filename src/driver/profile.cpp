@@ -26,9 +26,11 @@ std::string_view cut_at_nul(std::string_view s) {
     return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
+// True when the name `a` from the file, which a NUL byte ends, is `b`
+// without regard to case. `b` holds no NUL byte (it comes from a C string),
+// so only a NUL right behind its length can end `a` in time.
 bool same_name(std::string_view a, std::string_view b) {
-    a = cut_at_nul(a);
-    if (a.size() != b.size()) return false;
+    if (a.size() < b.size() || (a.size() > b.size() && a[b.size()] != '\0')) return false;
     for (std::size_t i = 0; i < b.size(); ++i)
         if (fold(a[i]) != fold(b[i])) return false;
     return true;

@@ -29,28 +29,39 @@ namespace {
 constexpr std::size_t kReadPiece = 128 * 1024;
 char read_piece_buffer[kReadPiece];
 
+// An open configuration file and what is left of the size that fstat()
+// gave: the file is read as it was then, and without a last read() that
+// only tells the end.
+struct OpenProfile {
+    int fd;
+    std::size_t left;
+};
+
 long read_piece(void* context, char* buffer, std::size_t size) {
-    int fd = *static_cast<int*>(context);
+    OpenProfile& file = *static_cast<OpenProfile*>(context);
+    if (size > file.left) size = file.left;
+    if (size == 0) return 0;
     for (;;) {
-        ssize_t n = read(fd, buffer, size);
-        if (n >= 0) return static_cast<long>(n);
+        ssize_t n = read(file.fd, buffer, size);
+        if (n >= 0) {
+            file.left = n == 0 ? 0 : file.left - static_cast<std::size_t>(n);
+            return static_cast<long>(n);
+        }
         if (errno != EINTR) return -1;
     }
 }
-
-long read_nothing(void*, char*, std::size_t) { return 0; }
 
 // Opens the INI file anew and hands `use` a source for its bytes. Anything
 // but a readable regular file reads as an empty file; O_NONBLOCK keeps a
 // FIFO from hanging the driver.
 template <typename Use>
 auto with_profile_source(const char* file, Use use) {
-    int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    OpenProfile open_file = {open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC), 0};
     struct stat st;
-    bool readable = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-    const ProfileSource source = {readable ? read_piece : read_nothing, &fd};
-    auto result = use(source);
-    if (fd >= 0) close(fd);
+    if (open_file.fd >= 0 && fstat(open_file.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        open_file.left = static_cast<std::size_t>(st.st_size);
+    auto result = use(ProfileSource{read_piece, &open_file});
+    if (open_file.fd >= 0) close(open_file.fd);
     return result;
 }
 
