@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,31 @@ TEST(SplitCommandTail, PlainWordsComeBackWhole) {
     std::vector<std::string> words = split_command_tail(line + 5);
     std::free(line);
     EXPECT_EQ(words, (std::vector<std::string>{"alpha", "b.c", "-o", "x/y.z", "@1"}));
+}
+
+// The launch splits into buffers sized from the tail alone; no tail may
+// need more. Worst cases are one-character words and runs of quotes and
+// backslashes.
+TEST(SplitCommandWords, FitsTheRoomItPromises) {
+    const char pieces[] = {'a', ' ', '\t', '"', '\\'};
+    std::mt19937 random(3);
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof pieces - 1);
+    for (int round = 0; round < 20000; ++round) {
+        std::string tail;
+        for (int n = static_cast<int>(random() % 12); n > 0; --n) tail += pieces[pick(random)];
+        std::size_t room = tail.size() + 1;
+        std::size_t slots = tail.size() / 2 + 1;
+        std::vector<char> text(room + 8, '#');
+        std::vector<char*> words(slots + 8, nullptr);
+        std::size_t count = split_command_words(tail.c_str(), text.data(), words.data());
+        ASSERT_LE(count, slots) << tail;
+        EXPECT_EQ(std::string(text.data() + room, 8), "########") << tail;
+    }
+    char text[4];
+    char* words[2];
+    EXPECT_EQ(split_command_words("a b", text, words), 2u);
+    EXPECT_STREQ(words[0], "a");
+    EXPECT_STREQ(words[1], "b");
 }
 
 }  // namespace

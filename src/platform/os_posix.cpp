@@ -10,8 +10,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "driver/profile.h"
 #include "launch/launch.h"
@@ -118,16 +116,22 @@ bool os_file_exists(const char* path) {
 int os_start_and_wait(const char* file, const char* program, const char* command_line) {
     const char* tail = command_line + std::strlen(program);
     if (*tail == ' ') ++tail;
-    std::vector<std::string> words = split_command_tail(tail);
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 2);
-    argv.push_back(const_cast<char*>(program));
-    for (std::string& word : words) argv.push_back(&word[0]);
-    argv.push_back(nullptr);
+    // One block holds the argument vector (the program, the words, a null
+    // pointer) and the words' text behind it.
+    std::size_t length = std::strlen(tail);
+    std::size_t slots = length / 2 + 3;
+    char** argv = static_cast<char**>(std::malloc(slots * sizeof(char*) + length + 1));
+    if (argv == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
+    argv[0] = const_cast<char*>(program);
+    argv[1 + split_command_words(tail, reinterpret_cast<char*>(argv + slots), argv + 1)] = nullptr;
 
     posix_spawnattr_t attributes;
     int rc = posix_spawnattr_init(&attributes);
     if (rc != 0) {
+        std::free(argv);
         errno = rc;
         return -1;
     }
@@ -140,8 +144,9 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     }
     errno = 0;
     pid_t pid;
-    rc = posix_spawn(&pid, file, nullptr, &attributes, argv.data(), environ);
+    rc = posix_spawn(&pid, file, nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
+    std::free(argv);
     if (rc != 0) {
         // The file exists (the search tested it), so a missing interpreter
         // or loader means it cannot be started, not that it is absent.
