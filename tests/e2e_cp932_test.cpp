@@ -1,0 +1,52 @@
+// The driver under code page 932, whose double-byte characters may have
+// "\" as their second byte. This suite must run with that ANSI code page
+// (under Wine: LC_ALL=ja_JP.UTF-8 with a ja_JP.UTF-8 locale installed).
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The character for "table" in code page 932: lead byte 0x95, second byte
+// 0x5C, the code of "\".
+const std::string kHyo = "\x95\x5c";
+
+TEST(CodePage932, IsTheAnsiCodePage) {
+    ASSERT_EQ(GetACP(), 932u) << "run this suite with LC_ALL=ja_JP.UTF-8 and a ja_JP.UTF-8 locale";
+}
+
+TEST_F(DriverTest, ExecutableNamedWithTheCharacterFindsItsConfiguration) {
+    std::string exe = root + "/bin/" + kHyo + "tolvane.exe";
+    ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
+    config("ASMLIST_01=@1\n", "");
+    run_process(exe, {exe, "s"}, root + "/work");
+    ASSERT_EQ(runs(asm_tool).size(), 1u);
+    EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "s"}));
+}
+
+TEST_F(DriverTest, StemOfAnExtensionEndingInTheCharacter) {
+    config("ASMLIST_01=@1\nASMLIST_02=@1.obj\nASMLIST_03=@2.obj\n", "");
+    run({"x." + kHyo, "d" + kHyo + "\\y.asm"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "x." + kHyo, "x.obj", "d" + kHyo + "\\y.obj"}));
+}
+
+TEST_F(DriverTest, PathEntryEndingInTheCharacterGetsASeparator) {
+    std::string dir = root + "/p" + kHyo;
+    make_dir(dir);
+    std::string tool = dir + "/mytool.exe";
+    ASSERT_TRUE(copy_executable(PROBE_EXE, tool));
+    ini("[ASM]\nASSEMBLER=mytool\nASMLIST_01=@1\n");
+    std::string path = dir;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    run({"s"}, {"PATH=" + path});
+    ASSERT_EQ(runs(tool).size(), 1u);
+    EXPECT_EQ(runs(tool)[0].argv, (Args{"mytool", "s"}));
+}
+
+}  // namespace
