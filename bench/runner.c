@@ -12,10 +12,11 @@
  * before the start to the end of the wait.
  *
  * Prints one line per contender, in the order given:
- *   NAME ROUNDS MEDIAN_US Q1_US Q3_US MAXRSS_KIB
- * with the median, lower and upper quartile of the wall time and the
- * median of the peak resident memory that wait4 reports for the process
- * (which covers the children it waited for as well).
+ *   NAME ROUNDS MEDIAN_US Q1_US Q3_US MAXRSS_KIB MINFLT
+ * with the median, lower and upper quartile of the wall time, and the
+ * medians of the peak resident memory and of the page faults that wait4
+ * reports for the process (the peak covers the children it waited for,
+ * the faults are summed over them).
  *
  * A contender that ends with any status but 0 stops the runner with exit
  * status 1: a failed run must not count as a fast one. */
@@ -40,6 +41,7 @@ struct contender {
     char** envp;    /* the runner's environment with the assignments */
     double* times;  /* microseconds, one per counted round */
     long* rss;      /* KiB, one per counted round */
+    long* faults;   /* minor page faults, one per counted round */
 };
 
 static void die(const char* what) {
@@ -107,7 +109,7 @@ static double now_us(void) {
 
 /* Runs one contender once; stores its time and peak memory. */
 static void run_once(const struct contender* c, const posix_spawn_file_actions_t* actions, double* time_us,
-                     long* rss_kib) {
+                     long* rss_kib, long* faults) {
     pid_t pid;
     int status;
     struct rusage usage;
@@ -121,6 +123,7 @@ static void run_once(const struct contender* c, const posix_spawn_file_actions_t
         if (errno != EINTR) die("wait4 failed");
     *time_us = now_us() - start;
     *rss_kib = usage.ru_maxrss;
+    *faults = usage.ru_minflt;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         fprintf(stderr, "runner: %s ended with status 0x%x\n", c->name, (unsigned)status);
         exit(1);
@@ -156,6 +159,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < n; ++i) {
         cs[i].times = must_alloc((size_t)rounds * sizeof *cs[i].times);
         cs[i].rss = must_alloc((size_t)rounds * sizeof *cs[i].rss);
+        cs[i].faults = must_alloc((size_t)rounds * sizeof *cs[i].faults);
     }
 
     posix_spawn_file_actions_t actions;
@@ -169,11 +173,12 @@ int main(int argc, char** argv) {
         for (int k = 0; k < n; ++k) {
             int i = (r + k) % n;
             double t;
-            long rss;
-            run_once(&cs[i], &actions, &t, &rss);
+            long rss, faults;
+            run_once(&cs[i], &actions, &t, &rss, &faults);
             if (r < warmup) continue;
             cs[i].times[r - warmup] = t;
             cs[i].rss[r - warmup] = rss;
+            cs[i].faults[r - warmup] = faults;
         }
         if (r >= warmup) ++counted;
     }
@@ -181,9 +186,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < n; ++i) {
         qsort(cs[i].times, (size_t)counted, sizeof(double), compare_double);
         qsort(cs[i].rss, (size_t)counted, sizeof(long), compare_long);
-        printf("%s %d %.1f %.1f %.1f %ld\n", cs[i].name, counted, quantile(cs[i].times, counted, 0.5),
+        qsort(cs[i].faults, (size_t)counted, sizeof(long), compare_long);
+        printf("%s %d %.1f %.1f %.1f %ld %ld\n", cs[i].name, counted, quantile(cs[i].times, counted, 0.5),
                quantile(cs[i].times, counted, 0.25), quantile(cs[i].times, counted, 0.75),
-               cs[i].rss[counted / 2]);
+               cs[i].rss[counted / 2], cs[i].faults[counted / 2]);
     }
     return 0;
 }
