@@ -17,9 +17,12 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
                           const std::string& cwd, const std::vector<std::string>& env = {});
 
 #ifdef _WIN32
-// As run_process, with standard output a pipe instead of a file.
-ProcessResult run_process_piped(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& cwd, const std::vector<std::string>& env = {});
+// What the child's standard output and error are in run_process_as: files
+// (as in run_process), standard output a pipe, or no standard error handle.
+enum class Streams { files, output_pipe, no_error_handle };
+ProcessResult run_process_as(Streams streams, const std::string& program,
+                             const std::vector<std::string>& args, const std::string& cwd,
+                             const std::vector<std::string>& env = {});
 #endif
 
 // Temporary directory tree for one test; removed by remove_tree.

@@ -64,8 +64,12 @@ std::string drain(HANDLE pipe) {
     return text;
 }
 
-ProcessResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                  const std::vector<std::string>& env, bool piped) {
+}  // namespace
+
+ProcessResult run_process_as(Streams streams, const std::string& program,
+                             const std::vector<std::string>& args, const std::string& cwd,
+                             const std::vector<std::string>& env) {
+    bool piped = streams == Streams::output_pipe;
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
     std::string command_line;
@@ -77,7 +81,9 @@ ProcessResult run(const std::string& program, const std::vector<std::string>& ar
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = open_inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
-    startup.hStdError = open_inheritable(err_file, GENERIC_WRITE, CREATE_ALWAYS);
+    startup.hStdError = streams == Streams::no_error_handle
+                            ? INVALID_HANDLE_VALUE
+                            : open_inheritable(err_file, GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE reader = INVALID_HANDLE_VALUE;
     if (piped) {
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -110,16 +116,9 @@ ProcessResult run(const std::string& program, const std::vector<std::string>& ar
     return result;
 }
 
-}  // namespace
-
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd, const std::vector<std::string>& env) {
-    return run(program, args, cwd, env, false);
-}
-
-ProcessResult run_process_piped(const std::string& program, const std::vector<std::string>& args,
-                                const std::string& cwd, const std::vector<std::string>& env) {
-    return run(program, args, cwd, env, true);
+    return run_process_as(Streams::files, program, args, cwd, env);
 }
 
 std::string make_temp_dir() {
