@@ -63,6 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (*tail == ' ') ++tail;
     std::vector<std::string> words = split_command_tail(tail);
     std::size_t tail_length = std::strlen(tail);
+
+    // The launch splits into one block of exactly the size promised.
+    fuzz::Block text(tail_length + 1), pointers((tail_length / 2 + 1) * sizeof(char*));
+    char** word_at = reinterpret_cast<char**>(pointers.data);
+    std::size_t count = split_command_words(tail, text.data, word_at);
+    check(count == words.size(), "both splits find the same number of words");
+    for (std::size_t i = 0; i < count; ++i) check(words[i] == word_at[i], "both splits find the same words");
     std::free(line);
 
     std::vector<std::string> plain;
