@@ -6,10 +6,9 @@
  * with a different contender each round, so that drift of the machine's
  * load reaches all of them alike. WARMUP rounds run first and are not
  * counted. After ROUNDS counted rounds, or after the first round that ends
- * more than SECONDS after the start (whichever comes first), it stops. A contender is started with posix_spawn (no shell), its
- * standard input and output on /dev/null, its environment the runner's
- * with the VAR=value assignments applied; the time is taken from just
- * before the start to the end of the wait.
+ * more than SECONDS after the start (whichever comes first), it stops. A contender is started with
+ * posix_spawn (no shell), its standard input and output on /dev/null, its environment the runner's with the
+ * VAR=value assignments applied; the time is taken from just before the start to the end of the wait.
  *
  * Prints one line per contender, in the order given:
  *   NAME ROUNDS MEDIAN_US Q1_US Q3_US MAXRSS_KIB MINFLT
@@ -37,11 +36,11 @@ extern char** environ;
 
 struct contender {
     const char* name;
-    char** argv;    /* PROGRAM ARG..., null-ended */
-    char** envp;    /* the runner's environment with the assignments */
-    double* times;  /* microseconds, one per counted round */
-    long* rss;      /* KiB, one per counted round */
-    long* faults;   /* minor page faults, one per counted round */
+    char** argv;   /* PROGRAM ARG..., null-ended */
+    char** envp;   /* the runner's environment with the assignments */
+    double* times; /* microseconds, one per counted round */
+    long* rss;     /* KiB, one per counted round */
+    long* faults;  /* minor page faults, one per counted round */
 };
 
 static void die(const char* what) {
