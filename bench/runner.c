@@ -6,16 +6,20 @@
  * with a different contender each round, so that drift of the machine's
  * load reaches all of them alike. WARMUP rounds run first and are not
  * counted. After ROUNDS counted rounds, or after the first round that ends
- * more than SECONDS after the start (whichever comes first), it stops. A contender is started with
- * posix_spawn (no shell), its standard input and output on /dev/null, its environment the runner's with the
- * VAR=value assignments applied; the time is taken from just before the start to the end of the wait.
+ * more than SECONDS after the start (whichever comes first), it stops.
+ *
+ * A contender is started with posix_spawn (no shell), its standard input
+ * and output on /dev/null, its environment the runner's with the
+ * VAR=value assignments applied; the time is taken from just before the
+ * start to the end of the wait.
  *
  * Prints one line per contender, in the order given:
  *   NAME ROUNDS MEDIAN_US Q1_US Q3_US MAXRSS_KIB MINFLT
  * with the median, lower and upper quartile of the wall time, and the
  * medians of the peak resident memory and of the page faults that wait4
- * reports for the process (the peak covers the children it waited for,
- * the faults are summed over them).
+ * reports for the process (the peak covers the children it waited for and
+ * what the runner held when it started the process, the faults are summed
+ * over the children).
  *
  * A contender that ends with any status but 0 stops the runner with exit
  * status 1: a failed run must not count as a fast one. */
