@@ -315,6 +315,17 @@ TEST_F(BadInputTest, ToolsThatCannotBeStarted) {
         {"a script without interpreter line", script("touch " + marker + "\n"), false},
         {"a missing interpreter", script("#!/nonexistent/sh\ntouch " + marker + "\n"), false},
         {"an empty executable file", script(""), false},
+        {"a program whose loader is missing",
+         [](const std::string& p) {
+             // The probe with the name of its dynamic loader changed.
+             std::string program = read_file(PROBE_EXE);
+             std::size_t loader = program.find("/ld-linux");
+             ASSERT_NE(loader, std::string::npos);
+             program[loader + 1] = 'X';
+             write_file(p, program);
+             chmod(p.c_str(), 0755);
+         },
+         false},
     };
     std::string later = probe_in(root + "/later", "bad");
     for (const Case& c : cases) {
