@@ -53,8 +53,8 @@ build() {
         cmake --build "$OUT/driver" --target tolvane -j 2 >/dev/null
         driver=$OUT/driver/tolvane
     fi
-    # The runner is static too, so that its own memory does not set the
-    # floor of the peak memory that wait4 reports for what it starts.
+    # Static: the tool and the limit start as cheaply as a program can, as
+    # the driver (linked statically too) does.
     local h
     for h in runner limit tool; do
         cc -O2 -Wall -Wextra -static -o "$HELPERS/$h" "bench/$h.c"
