@@ -190,12 +190,18 @@ verdict() { # CONDITION TEXT
     if awk "BEGIN { exit !($1) }"; then echo "  met:     $2"; else echo "  NOT MET: $2"; fi
 }
 
-# instructions PROGRAM ARG...: instructions of one run of the program
-# alone (its children run natively and are not counted).
+# instructions [VAR=value...] PROGRAM ARG...: instructions of one run of
+# the program alone (its children run natively and are not counted).
 instructions() {
-    local out=$RUN/callgrind.out
-    (cd "$RUN/work" && valgrind --tool=callgrind --trace-children=no --callgrind-out-file="$out" "$@" \
-        >/dev/null 2>&1)
+    local out=$RUN/callgrind.out valgrind
+    valgrind=$(command -v valgrind)
+    local assignments=()
+    while [[ $1 == *=* && $1 != /* ]]; do
+        assignments+=("$1")
+        shift
+    done
+    (cd "$RUN/work" && env "${assignments[@]}" "$valgrind" --tool=callgrind --trace-children=no \
+        --callgrind-out-file="$out" "$@" >/dev/null 2>&1)
     awk '/^summary:/ { print $2 }' "$out"
 }
 
@@ -252,6 +258,12 @@ scenario_2() {
     local growth
     growth=$(awk -v a="$t1" -v b="$t100" -v c="$t1000" 'BEGIN { d = b - a; printf "%.1f", (d > 0 ? (c - a) / d : 0) }')
     verdict "$growth >= 5 && $growth <= 20" "cost above 1 entry grows ${growth}x from 100 to 1000 entries (linear: 10.1)"
+    # The driver's own share of the walk, exactly: its instructions.
+    local counts=()
+    for n in $PATH_SIZES; do counts+=("$(instructions "PATH=$(path_of "$n")" "$RUN/s2/tolvane" $SRC)"); done
+    echo "  instructions of one run (callgrind, tools not counted): ${counts[*]} at $PATH_SIZES entries"
+    awk -v a="${counts[0]}" -v b="${counts[2]}" -v c="${counts[3]}" 'BEGIN {
+        printf "  instructions per entry: %.1f (1..100), %.1f (100..1000)\n", (b - a) / 99, (c - b) / 900 }'
 }
 
 scenario_3() {
