@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "cp932.h"
 #include "driver/path.h"
 #include "launch/launch.h"
 
 namespace {
-
-const PathSyntax& double_byte() {
-    static PathSyntax syntax = [] {
-        PathSyntax s = windows_syntax();
-        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
-        set_lead_ranges(s, ranges, 2);
-        return s;
-    }();
-    return syntax;
-}
 
 // The offsets at which characters begin, stepping with char_length.
 std::vector<bool> character_starts(const PathSyntax& syntax, const std::string& s) {
@@ -35,7 +26,7 @@ TEST(PathScan, AgreesWithReadingFromTheStart) {
     std::mt19937 random(7);
     std::uniform_int_distribution<std::size_t> pick(0, sizeof bytes - 1);
     std::uniform_int_distribution<int> length(0, 12);
-    const PathSyntax* syntaxes[] = {&posix_syntax(), &windows_syntax(), &double_byte()};
+    const PathSyntax* syntaxes[] = {&posix_syntax(), &windows_syntax(), &cp932()};
     for (int round = 0; round < 5000; ++round) {
         std::string s;
         for (int n = length(random); n > 0; --n) s += bytes[pick(random)];

@@ -4,22 +4,10 @@
 
 #include <string>
 
+#include "cp932.h"
 #include "driver/driver.h"
 
 namespace {
-
-// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC. Its character 表 is
-// 0x95 0x5C, whose second byte has the value of "\".
-const PathSyntax& cp932() {
-    static PathSyntax syntax = [] {
-        PathSyntax s = windows_syntax();
-        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
-        set_lead_ranges(s, ranges, 2);
-        return s;
-    }();
-    return syntax;
-}
-const char* const kHyo = "\x95\x5C";
 
 std::string config_for(const PathSyntax& syntax, const std::string& exe) {
     char out[kPathBuffer] = "junk";

@@ -4,19 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "cp932.h"
 #include "driver/driver.h"
 
 namespace {
-
-const PathSyntax& cp932() {
-    static PathSyntax syntax = [] {
-        PathSyntax s = windows_syntax();
-        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
-        set_lead_ranges(s, ranges, 2);
-        return s;
-    }();
-    return syntax;
-}
 
 std::string expand(const PathSyntax& syntax, const std::string& entry, std::vector<std::string> args) {
     args.insert(args.begin(), "tolvane");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cp932.h"
 #include "launch/launch.h"
 
 namespace {
@@ -36,16 +37,6 @@ int fake_launch(const char* file, const char* const*) {
     }
     errno = 0;
     return status;
-}
-
-const PathSyntax& cp932() {
-    static PathSyntax syntax = [] {
-        PathSyntax s = windows_syntax();
-        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
-        set_lead_ranges(s, ranges, 2);
-        return s;
-    }();
-    return syntax;
 }
 
 class Search : public ::testing::Test {

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "support/process.h"
 
@@ -70,17 +68,6 @@ void remove_tree(const std::string& path) {
     }
     int status = 0;
     waitpid(pid, &status, 0);
-}
-
-void write_file(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool copy_executable(const std::string& from, const std::string& to) {

@@ -3,8 +3,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "support/process.h"
 
@@ -154,17 +152,6 @@ void remove_tree(const std::string& path) {
         FindClose(search);
     }
     RemoveDirectoryA(path.c_str());
-}
-
-void write_file(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool copy_executable(const std::string& from, const std::string& to) {
