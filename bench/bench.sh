@@ -96,7 +96,7 @@ ini_text() { # PADDING ASSEMBLER LINKER
 
 setup() {
     rm -rf "$RUN"
-    mkdir -p "$RUN/tools" "$RUN/work"
+    mkdir -p "$RUN/tools" "$RUN/project"
     cp "$HELPERS/tool" "$RUN/tools/asmtool"
     cp "$HELPERS/tool" "$RUN/tools/lnktool"
     install_driver "$RUN/s1" "$(ini_text 0 "$RUN/tools/asmtool" "$RUN/tools/lnktool")"
@@ -144,7 +144,7 @@ contender() {
     shift
     local check=$RUN/check.log
     rm -f "$check"
-    (cd "$RUN/work" && "$HELPERS/runner" 1 0 0 :: "$name" "TOLVANE_BENCH_LOG=$check" "$@" >/dev/null)
+    (cd "$RUN/project" && "$HELPERS/runner" 1 0 0 :: "$name" "TOLVANE_BENCH_LOG=$check" "$@" >/dev/null)
     local got=""
     [ -f "$check" ] && got=$(cat "$check")
     if [ "$got" != "$expected" ]; then
@@ -160,7 +160,7 @@ contender() {
 # measure ROUNDS SECONDS: times the contenders added since the last call;
 # prints the runner's lines.
 measure() {
-    (cd "$RUN/work" && "$HELPERS/runner" "$1" "$WARMUP" "$2" "${CONTENDERS[@]}")
+    (cd "$RUN/project" && "$HELPERS/runner" "$1" "$WARMUP" "$2" "${CONTENDERS[@]}")
     CONTENDERS=()
 }
 
@@ -200,7 +200,7 @@ instructions() {
         assignments+=("$1")
         shift
     done
-    (cd "$RUN/work" && env "${assignments[@]}" "$valgrind" --tool=callgrind --trace-children=no \
+    (cd "$RUN/project" && env "${assignments[@]}" "$valgrind" --tool=callgrind --trace-children=no \
         --callgrind-out-file="$out" "$@" >/dev/null 2>&1)
     awk '/^summary:/ { print $2 }' "$out"
 }
@@ -294,7 +294,7 @@ scenario_3() {
 peak() {
     local file=$RUN/peak.txt
     rm -f "$file"
-    (cd "$RUN/work" && "$HELPERS/runner" 9 0 60 :: "$1" "TOLVANE_BENCH_HWM=$file" "${@:2}" >/dev/null)
+    (cd "$RUN/project" && "$HELPERS/runner" 9 0 60 :: "$1" "TOLVANE_BENCH_HWM=$file" "${@:2}" >/dev/null)
     grep '^lnktool ' "$file" | cut -d' ' -f2 | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 

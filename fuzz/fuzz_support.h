@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/cp932.h"
 #include "driver/path.h"
 
 namespace fuzz {
@@ -58,16 +59,6 @@ inline const std::string& field(const Input& input, std::size_t i) {
 // The text up to its first NUL byte, as a C string would end it.
 inline std::string c_string(const std::string& s) { return s.substr(0, s.find('\0')); }
 
-inline const PathSyntax& cp932_syntax() {
-    static const PathSyntax syntax = [] {
-        PathSyntax s = windows_syntax();
-        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
-        set_lead_ranges(s, ranges, 2);
-        return s;
-    }();
-    return syntax;
-}
-
 inline const PathSyntax& syntax_for(unsigned char mode) {
     switch (mode % 3) {
         case 0:
@@ -75,7 +66,7 @@ inline const PathSyntax& syntax_for(unsigned char mode) {
         case 1:
             return windows_syntax();
         default:
-            return cp932_syntax();
+            return cp932();
     }
 }
 

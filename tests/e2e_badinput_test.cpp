@@ -289,7 +289,7 @@ TEST_F(BadInputTest, PathValues) {
 }
 
 TEST_F(BadInputTest, ToolsThatCannotBeStarted) {
-    const std::string marker = root + "/work/ran";
+    const std::string marker = root + "/project/ran";
     auto script = [&](const std::string& text) {
         return [&, text](const std::string& p) {
             write_file(p, text);
@@ -332,10 +332,10 @@ TEST_F(BadInputTest, ToolsThatCannotBeStarted) {
         for (const std::string& name : {root + "/tools/bad", "bad"s}) {
             std::string what = c.name + " as " + name;
             forget_runs();
-            remove_tree(root + "/work/bad");
+            remove_tree(root + "/project/bad");
             remove_tree(root + "/tools/bad");
             remove_tree(later + ".log");
-            c.make(name[0] == '/' ? name : root + "/work/bad");
+            c.make(name[0] == '/' ? name : root + "/project/bad");
             ini("[ASM]\nASSEMBLER=" + name + "\n[LNK]\nLINKER=" + lnk_tool + "\n");
             expect_silent(run({"src.s"}, {"PATH=" + root + "/later"}), what);
             EXPECT_EQ(access(marker.c_str(), F_OK), -1) << what << ": something ran the script";
@@ -387,7 +387,7 @@ TEST_F(BadInputTest, ClosedAndBrokenStandardStreams) {
         Surroundings how;
         how.out = c.out;
         how.err = c.err;
-        ProcessResult closed = run_in({driver, "src.s"}, root + "/work", how);
+        ProcessResult closed = run_in({driver, "src.s"}, root + "/project", how);
         EXPECT_EQ(closed.status, 0) << c.name;
         EXPECT_EQ(closed.err, "") << c.name;
         EXPECT_EQ(runs(asm_tool).size(), 1u) << c.name;
@@ -400,7 +400,7 @@ TEST_F(BadInputTest, ClosedAndBrokenStandardStreams) {
     Surroundings how;
     how.out = Stream::broken_pipe;
     how.env = {"TOLVANE_PROBE_SAY=into a broken pipe"};
-    EXPECT_EQ(run_in({driver, "src.s"}, root + "/work", how).status, 0);
+    EXPECT_EQ(run_in({driver, "src.s"}, root + "/project", how).status, 0);
     EXPECT_EQ(runs(asm_tool).size(), 1u);
     EXPECT_TRUE(runs(lnk_tool).empty());
 }
@@ -428,7 +428,7 @@ TEST_F(BadInputTest, ExecutableReachedThroughSymbolicLinks) {
     config("ASMLIST_01=real\n", "", "[DEBUG]\nVIEW=1\n");
     for (const std::string& started : {link, chain}) {
         forget_runs();
-        ProcessResult r = run_process(started, {started, "src.s"}, root + "/work");
+        ProcessResult r = run_process(started, {started, "src.s"}, root + "/project");
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, "0:" + started + "\n1:src.s\n");
         EXPECT_EQ(argvs(asm_tool), (std::vector<Args>{{asm_tool, "real"}})) << started;
@@ -449,7 +449,7 @@ TEST_F(BadInputTest, ExecutableOrConfigurationPathTooLong) {
         std::string exe = dir + "/" + c.name;
         ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
         write_file(dir + "/tolvane.ini", valid_config());
-        expect_silent(run_process(exe, {exe, "src.s"}, root + "/work"), exe);
+        expect_silent(run_process(exe, {exe, "src.s"}, root + "/project"), exe);
         // The driver sees its path with every link resolved.
         char* real = realpath(exe.c_str(), nullptr);
         ASSERT_NE(real, nullptr);

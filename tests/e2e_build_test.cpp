@@ -53,7 +53,7 @@ TEST_F(DriverTest, ListingFollowsTheIntegerValue) {
 }
 
 TEST_F(DriverTest, ConfigurationComesFromBesideTheExecutable) {
-    write_file(root + "/work/tolvane.ini", "[DEBUG]\nVIEW=1\n[ASM]\nASSEMBLER=" + lnk_tool + "\n");
+    write_file(root + "/project/tolvane.ini", "[DEBUG]\nVIEW=1\n[ASM]\nASSEMBLER=" + lnk_tool + "\n");
     config("ASMLIST_01=beside\n", "");
     ProcessResult r = run({"s"});
     EXPECT_EQ(r.out, "");
@@ -168,7 +168,7 @@ TEST_F(DriverTest, ToolInheritsDirectoryAndEnvironment) {
     run({"s"}, {"TOLVANE_PROBE_VAR=inherited value"});
     ProbeRun r = runs(asm_tool).at(0);
     EXPECT_EQ(r.env, "inherited value");
-    EXPECT_NE(r.cwd.find("work"), std::string::npos) << r.cwd;
+    EXPECT_NE(r.cwd.find("project"), std::string::npos) << r.cwd;
 }
 
 TEST_F(DriverTest, PlaceholdersReachTheTools) {

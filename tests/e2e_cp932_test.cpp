@@ -24,7 +24,7 @@ TEST_F(DriverTest, ExecutableNamedWithTheCharacterFindsItsConfiguration) {
     std::string exe = root + "/bin/" + kHyo + "tolvane.exe";
     ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
     config("ASMLIST_01=@1\n", "");
-    run_process(exe, {exe, "s"}, root + "/work");
+    run_process(exe, {exe, "s"}, root + "/project");
     ASSERT_EQ(runs(asm_tool).size(), 1u);
     EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "s"}));
 }

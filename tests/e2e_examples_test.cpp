@@ -36,13 +36,13 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
     if (!on_path(e.assembler) || !on_path("ld")) GTEST_SKIP() << e.assembler << " or ld not installed";
     ini(read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.ini));
     std::string name = std::string(e.source).substr(std::string(e.source).rfind('/') + 1);
-    write_file(root + "/work/" + name, read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.source));
+    write_file(root + "/project/" + name, read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.source));
 
     ProcessResult build = run({name});
     EXPECT_EQ(build.status, 0);
     EXPECT_EQ(build.out + build.err, "");
-    std::string program = root + "/work/" + name.substr(0, name.rfind('.')) + ".out";
-    ProcessResult greeting = run_process(program, {program}, root + "/work");
+    std::string program = root + "/project/" + name.substr(0, name.rfind('.')) + ".out";
+    ProcessResult greeting = run_process(program, {program}, root + "/project");
     EXPECT_EQ(greeting.status, 0);
     EXPECT_EQ(greeting.out, "Hello from tolvane!\n");
 }

@@ -25,7 +25,7 @@ protected:
 };
 
 TEST_F(SearchTest, CurrentDirectoryComesBeforePath) {
-    std::string here = tool_in(root + "/work", "mytool");
+    std::string here = tool_in(root + "/project", "mytool");
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");
     run_with_path(root + "/p1");
@@ -57,7 +57,7 @@ TEST_F(SearchTest, NotFoundAnywhere) {
 }
 
 TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
-    make_dir(root + "/work/mytool");
+    make_dir(root + "/project/mytool");
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");
     EXPECT_EQ(run_with_path(root + "/p1").status, 0);
@@ -65,7 +65,7 @@ TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
 }
 
 TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
-    std::string here = tool_in(root + "/work", "mytool");
+    std::string here = tool_in(root + "/project", "mytool");
     chmod(here.c_str(), 0644);
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");

@@ -51,7 +51,7 @@ TEST_F(WinSearchTest, ExtensionsAreTriedInOrder) {
         {{"dir:mytool.bat", "mytool.cmd"}, ""},       {{"mytool.cmd"}, "mytool.cmd"},
     };
     for (const Case& c : cases) {
-        std::string work = root + "/work";
+        std::string work = root + "/project";
         remove_tree(work);
         make_dir(work);
         for (const std::string& name : c.present) {
@@ -73,9 +73,9 @@ TEST_F(WinSearchTest, ExtensionsAreTriedInOrder) {
 }
 
 TEST_F(WinSearchTest, NameWithExtensionIsTriedOnlyAsWritten) {
-    std::string exe = probe_at(root + "/work", "my.tool.exe");
-    std::string plain = probe_at(root + "/work", "mytool.exe");
-    std::string doubled = probe_at(root + "/work", "mytool.exe.com");
+    std::string exe = probe_at(root + "/project", "my.tool.exe");
+    std::string plain = probe_at(root + "/project", "mytool.exe");
+    std::string doubled = probe_at(root + "/project", "mytool.exe.com");
     asm_named("my.tool");
     run_with_path(root + "/tools");
     EXPECT_TRUE(runs(exe).empty());
@@ -86,7 +86,7 @@ TEST_F(WinSearchTest, NameWithExtensionIsTriedOnlyAsWritten) {
 }
 
 TEST_F(WinSearchTest, DirectoryNamedLikeTheToolStopsTheSearch) {
-    make_dir(root + "/work/mytool.com");
+    make_dir(root + "/project/mytool.com");
     std::string there = probe_at(root + "/p1", "mytool.exe");
     asm_named("mytool");
     EXPECT_EQ(run_with_path(root + "/p1").status, 0);
@@ -127,7 +127,7 @@ TEST_F(WinSearchTest, CommandScriptRunsThroughTheInterpreter) {
 
 TEST_F(WinSearchTest, CommandScriptWithInterpreterCharactersIsRefused) {
     std::string marker = root + "/marker.txt";
-    script_at(root + "/work", "mytool.cmd", marker);
+    script_at(root + "/project", "mytool.cmd", marker);
     std::string later = probe_at(root + "/p1", "mytool.exe");
     std::string after = probe_at(root + "/p1", "D.asm.exe");
     asm_named("mytool");

@@ -2,7 +2,7 @@
 // assembler and linker:
 //   ROOT/bin/tolvane[.exe]  ROOT/bin/tolvane.ini
 //   ROOT/tools/asm[.exe]    ROOT/tools/lnk[.exe]
-//   ROOT/work               (the current directory of every run)
+//   ROOT/project           (the current directory of every run)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
         root = make_temp_dir();
-        for (const char* d : {"/bin", "/tools", "/work"}) make_dir(root + d);
+        for (const char* d : {"/bin", "/tools", "/project"}) make_dir(root + d);
         driver = root + "/bin/tolvane" + kExe;
         asm_tool = root + "/tools/asm" + kExe;
         lnk_tool = root + "/tools/lnk" + kExe;
@@ -58,7 +58,7 @@ protected:
 
     ProcessResult run(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
         args.insert(args.begin(), driver);
-        return run_process(driver, args, root + "/work", env);
+        return run_process(driver, args, root + "/project", env);
     }
 
     void tool_status(const std::string& tool, const std::string& status) {

@@ -64,7 +64,7 @@ TEST_F(DriverTest, DescriptorBlockDescribesTheStandardHandles) {
     for (const Case& c : cases) {
         remove_tree(asm_tool + ".log");
         config("", "");
-        ProcessResult r = run_process_as(c.streams, driver, {driver, "s"}, root + "/work",
+        ProcessResult r = run_process_as(c.streams, driver, {driver, "s"}, root + "/project",
                                          {"TOLVANE_PROBE_SAY=through fd 1"});
         // Written through descriptor 1 by the assembler, then the linker.
         std::string said = std::string("through fd 1") + kEol;

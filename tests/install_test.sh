@@ -20,9 +20,9 @@ cmp -s "$prefix/bin/tolvane.ini" "$source/examples/tolvane.ini" || fail "bin/tol
 cmp -s "$prefix/share/man/man1/tolvane.1" "$source/man/tolvane.1" || fail "manual page missing"
 [ -f "$prefix/share/doc/tolvane/README.md" ] || fail "README missing"
 
-mkdir "$tmp/work"
-cp "$source/examples/hello/hello.s" "$tmp/work/"
-cd "$tmp/work"
+mkdir "$tmp/project"
+cp "$source/examples/hello/hello.s" "$tmp/project/"
+cd "$tmp/project"
 "$prefix/bin/tolvane" hello.s >out 2>err || fail "the driver ended with status $?"
 [ ! -s out ] && [ ! -s err ] || fail "the driver wrote: $(cat out err)"
 [ -x hello.out ] || fail "no hello.out was linked"
