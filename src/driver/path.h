@@ -29,6 +29,10 @@ void set_lead_ranges(PathSyntax& syntax, const unsigned char* ranges, std::size_
 // byte that is not the terminator, else 1. Never steps past the text's end.
 std::size_t char_length(const PathSyntax& syntax, std::string_view s);
 
+// ASCII letters in lower case, every other byte as it is: names of
+// sections, keys, environment variables and extensions match this way.
+inline char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
 bool is_separator(const PathSyntax& syntax, char c);
 char separator_char(const PathSyntax& syntax);
 char list_separator(const PathSyntax& syntax);

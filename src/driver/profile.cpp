@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/path.h"
+
 namespace {
 
 // Characters taken from an integer value, as the Windows call reads at most
@@ -11,8 +13,6 @@ namespace {
 constexpr std::size_t kIntBuffer = 30;
 
 bool is_blank(char c) { return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1a'; }
-
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
@@ -32,7 +32,7 @@ std::string_view cut_at_nul(std::string_view s) {
 bool same_name(std::string_view a, std::string_view b) {
     if (a.size() < b.size() || (a.size() > b.size() && a[b.size()] != '\0')) return false;
     for (std::size_t i = 0; i < b.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     return true;
 }
 

@@ -10,8 +10,6 @@ namespace {
 constexpr const char* kExtensions[] = {".com", ".exe", ".bat", ".cmd"};
 constexpr std::size_t kExtensionLength = 4;
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Offset where the name's last component begins, or npos when the name has
 // no directory part: behind the last separator, else (Windows) at the first
 // drive colon.
@@ -142,7 +140,7 @@ const char* find_env_value(const char* const* environment, const char* variable)
     for (; environment != nullptr && *environment != nullptr; ++environment) {
         const char* entry = *environment;
         std::size_t i = 0;
-        while (i < n && entry[i] != '\0' && fold(entry[i]) == fold(variable[i])) ++i;
+        while (i < n && entry[i] != '\0' && ascii_lower(entry[i]) == ascii_lower(variable[i])) ++i;
         if (i == n && entry[n] == '=') return entry + n + 1;
     }
     return nullptr;

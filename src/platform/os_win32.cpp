@@ -41,8 +41,6 @@ constexpr ErrorRange kErrorTable[] = {
     {206, 206, ENOENT}, {215, 215, EAGAIN}, {1816, 1816, ENOMEM},
 };
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 void no_op_handler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, std::uintptr_t) {}
 
 // True for a value of _get_osfhandle that stands for no handle: -1 for a
@@ -95,7 +93,7 @@ bool has_script_extension(const char* file) {
     // Windows drops trailing dots and blanks from a file name.
     while (n > 0 && (file[n - 1] == '.' || file[n - 1] == ' ')) --n;
     if (n < 4 || file[n - 4] != '.') return false;
-    char ext[4] = {fold(file[n - 3]), fold(file[n - 2]), fold(file[n - 1]), '\0'};
+    char ext[4] = {ascii_lower(file[n - 3]), ascii_lower(file[n - 2]), ascii_lower(file[n - 1]), '\0'};
     return std::strcmp(ext, "bat") == 0 || std::strcmp(ext, "cmd") == 0;
 }
 
