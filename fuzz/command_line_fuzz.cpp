@@ -10,6 +10,7 @@
 
 #include "fuzz_support.h"
 #include "launch/launch.h"
+#include "platform/command_split.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "../tests/cp932.h"
-#include "driver/path.h"
+#include "base/path.h"
 
 namespace fuzz {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/limits.h"
-#include "driver/profile.h"
+#include "base/limits.h"
 #include "fuzz_support.h"
+#include "platform/profile.h"
 
 namespace {
 

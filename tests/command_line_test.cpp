@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launch/launch.h"
+#include "platform/command_split.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // whose second byte has the value of "\".
 #pragma once
 
-#include "driver/path.h"
+#include "base/path.h"
 
 inline const PathSyntax& cp932() {
     static const PathSyntax syntax = [] {

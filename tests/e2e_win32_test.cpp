@@ -9,6 +9,7 @@
 
 #include "e2e_support.h"
 #include "launch/launch.h"
+#include "platform/command_split.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "cp932.h"
-#include "driver/path.h"
 #include "launch/launch.h"
 
 namespace {

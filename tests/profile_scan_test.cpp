@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/limits.h"
-#include "driver/profile.h"
+#include "base/limits.h"
+#include "platform/profile.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

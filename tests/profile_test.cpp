@@ -1,10 +1,10 @@
-#include "driver/profile.h"
+#include "platform/profile.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "driver/limits.h"
+#include "base/limits.h"
 
 namespace {
 

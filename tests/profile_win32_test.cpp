@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/limits.h"
-#include "driver/profile.h"
+#include "base/limits.h"
+#include "platform/profile.h"
 #include "support/process.h"
 
 namespace {

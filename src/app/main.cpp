@@ -1,3 +1,5 @@
+// app/: the process entry. It hands the argument vector to the build
+// sequence and returns its result as the exit status.
 #include "driver/driver.h"
 #include "platform/os.h"
 

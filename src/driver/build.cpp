@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/trace.h"
 #include "driver/driver.h"
-#include "driver/trace.h"
 #include "launch/launch.h"
 #include "platform/os.h"
 

@@ -1,10 +1,14 @@
+// driver/: the build sequence (build.cpp) and placeholder expansion
+// (placeholder.cpp). Includes launch/, platform/ and base/; only app/
+// includes it.
+//
 // The build sequence: read tolvane.ini beside the executable, run the
 // assembler and, when it ended with status 0, the linker.
 #pragma once
 
 #include <cstddef>
 
-#include "driver/path.h"
+#include "base/path.h"
 
 // The driver's whole run; returns the process's exit status. That is 0
 // unless "EXITCODE" in [DRIVER] is not 0: then it is the status of the

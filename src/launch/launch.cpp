@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/trace.h"
+#include "base/trace.h"
 #include "platform/os.h"
 
 namespace {

@@ -1,13 +1,15 @@
+// launch/: finding a tool (the program search, search.cpp), its command
+// line (command_line.cpp) and its start (launch.cpp). Includes platform/
+// and base/, never driver/.
+//
 // Tool launching: find the configured program, start it with its command
 // line, wait for it and return its exit status.
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
-#include "driver/limits.h"
-#include "driver/path.h"
+#include "base/limits.h"
+#include "base/path.h"
 
 // Runs the program `name` (as configured) with the tool argument vector
 // `vector` (kSlots slots, slot 0 the program, ended by the first null slot).
@@ -62,14 +64,3 @@ bool file_exists(const char* path);
 // 1 up to the first null slot, joined by single blanks, nothing added.
 // Null when its memory cannot be obtained; the caller frees it.
 char* build_command_line(const char* const* vector);
-
-// Splits a command line's tail into words as the Windows C runtime does:
-// blanks and tabs separate, double quotes group, backslashes escape only
-// before a double quote, "" inside quotes is a literal quote.
-std::vector<std::string> split_command_tail(const char* tail);
-
-// The same split without allocating: the words, each terminated, go into
-// `text` and a pointer to each into `words`; returns their number. Room for
-// strlen(tail) + 1 bytes and strlen(tail) / 2 + 1 pointers always suffices,
-// as no word is longer than the text it came from and blanks part them.
-std::size_t split_command_words(const char* tail, char* text, char** words);

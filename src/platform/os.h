@@ -1,10 +1,18 @@
+// platform/: the one layer that talks to the operating system. os.h is the
+// contract, implemented once per platform (os_posix.cpp, os_win32.cpp,
+// chosen by CMake). Beside it live the pieces only a platform needs but
+// every host can test: the INI reader (profile.h) with which POSIX answers
+// the profile lookups Windows makes itself, and the Windows command-line
+// split (command_split.h) with which POSIX hands a tool its arguments.
+// Includes only base/.
+//
 // Everything the driver asks of the operating system. One implementation
 // per platform: os_posix.cpp, os_win32.cpp. The rest of the code is portable.
 #pragma once
 
 #include <cstddef>
 
-#include "driver/path.h"
+#include "base/path.h"
 
 // Looks up what needs looking up once per run (the ANSI code page's lead
 // bytes on Windows). Called by the process entry before anything else.

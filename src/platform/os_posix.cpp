@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/profile.h"
-#include "launch/launch.h"
+#include "platform/command_split.h"
 #include "platform/os.h"
+#include "platform/profile.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "driver/trace.h"
+#include "base/trace.h"
 
 #include <cerrno>
 #include <cstdarg>

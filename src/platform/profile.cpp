@@ -1,10 +1,10 @@
-#include "driver/profile.h"
+#include "platform/profile.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/path.h"
+#include "base/path.h"
 
 namespace {
 

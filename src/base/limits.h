@@ -1,3 +1,8 @@
+// base/: the vocabulary every layer shares and that knows nothing of the
+// system: the limits (this file), path syntax with the split and compose
+// rules (path.h) and the trace (trace.h). It includes nothing of the
+// project's but itself.
+//
 // Limits shared by the whole driver. They are part of its observable
 // behaviour: configuration files and build setups depend on them.
 #pragma once

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "driver/limits.h"
+#include "base/limits.h"
 
 struct PathSyntax {
     // Windows rules: "\" separates as well as "/", "X:" names a drive, bare

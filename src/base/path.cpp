@@ -1,4 +1,4 @@
-#include "driver/path.h"
+#include "base/path.h"
 
 #include <cstring>
 

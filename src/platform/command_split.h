@@ -1,0 +1,19 @@
+// The split of a Windows-style command line into words, as a Windows
+// program's C runtime makes it. The POSIX platform hands a tool its command
+// line this way, so that a tool sees the same arguments on both platforms.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Splits a command line's tail into words as the Windows C runtime does:
+// blanks and tabs separate, double quotes group, backslashes escape only
+// before a double quote, "" inside quotes is a literal quote.
+std::vector<std::string> split_command_tail(const char* tail);
+
+// The same split without allocating: the words, each terminated, go into
+// `text` and a pointer to each into `words`; returns their number. Room for
+// strlen(tail) + 1 bytes and strlen(tail) / 2 + 1 pointers always suffices,
+// as no word is longer than the text it came from and blanks part them.
+std::size_t split_command_words(const char* tail, char* text, char** words);
