@@ -13,6 +13,7 @@
 #include <cstddef>
 
 #include "base/path.h"
+#include "platform/profile.h"
 
 // Looks up what needs looking up once per run (the ANSI code page's lead
 // bytes on Windows). Called by the process entry before anything else.
@@ -34,6 +35,26 @@ std::size_t os_profile_string(const char* section, const char* key, char* out, s
 // Integer lookup in an INI file; `def` where the key is absent or empty.
 int os_profile_int(const char* section, const char* key, int def, const char* file);
 
+// Answers every query as the two lookups above would, from one reading of
+// the file on POSIX (one profile call per query on Windows).
+void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count);
+
+// The names of the keys of `section`, each ended by a NUL, the list ended
+// by one more NUL, in file order, as the Windows profile call gives them
+// for a null key name. Returns the bytes placed in front of the last NUL;
+// a list that does not fit is cut at a whole name.
+std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size, const char* file);
+
+// What a configuration path names: nothing, a file that can be read, or
+// something that cannot be read as one (a directory, no permission).
+enum class FileState { absent, readable, unreadable };
+FileState os_file_state(const char* path);
+
+// `path` made absolute against the current directory into `out`
+// (kPathBuffer bytes). False when that fails or the result is longer than
+// kMaxChars.
+bool os_absolute_path(const char* path, char* out);
+
 // True when the path names any existing object, a directory included. When
 // false, errno holds the reason (ENOENT for anything that means "not there").
 bool os_file_exists(const char* path);
@@ -42,6 +63,45 @@ bool os_file_exists(const char* path);
 // the configured name), waits for it and returns its exit status. -1 with
 // errno set when nothing was started or the wait failed.
 int os_start_and_wait(const char* file, const char* program, const char* command_line);
+
+// The signal that ended the tool of the last os_start_and_wait, 0 when it
+// exited (always 0 on Windows).
+int os_last_signal();
+
+// The exit status that the caller of the driver sees for `status`: its low
+// eight bits on POSIX, the whole value on Windows.
+int os_status_seen(int status);
+
+// Plain words for why `file`, which exists, could not be started with
+// `error` when the error number alone would mislead (a script whose
+// interpreter or a program whose loader is missing); null otherwise.
+const char* os_start_failure(const char* file, int error);
+
+// The log file: opened for appending (created if need be) by
+// os_log_open, which is false with errno set when it cannot be. Each
+// os_log_line appends `text` (n bytes, its line end included) in one
+// piece, so that lines of drivers running at once never mix.
+bool os_log_open(const char* path);
+void os_log_line(const char* text, std::size_t n);
+
+// The time stamp and process id in front of every log line, "2026-12-08T
+// 23:15:56.123Z [4711] ", into `out`; returns its length.
+std::size_t os_log_stamp(char* out, std::size_t size);
+
+// The code page the driver works in, for the trace ("ANSI code page 1252",
+// "UTF-8 (code page 65001)"; "bytes as given" on POSIX).
+void os_describe_code_page(char* out, std::size_t size);
+
+// True when the driver is the only process attached to its console, so
+// that the console was made for it and closes when it ends. Always false
+// on POSIX.
+bool os_owns_console();
+
+// True when standard input is a console (Windows) or a terminal (POSIX).
+bool os_input_is_console();
+
+// Writes `prompt` and a line end to the console and waits for a key.
+void os_pause(const char* prompt);
 
 // The environment as the driver received it: "NAME=value" entries in the
 // order the system gave them, ended by a null pointer.

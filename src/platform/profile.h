@@ -49,3 +49,32 @@ int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scr
 
 // Reads an integer value as profile_get_int does with its text.
 int profile_parse_int(std::string_view value);
+
+// Characters of a value that an integer lookup reads, as the Windows call
+// reads no more before it converts; an integer query's buffer holds them.
+constexpr std::size_t kProfileIntBuffer = 30;
+
+// One lookup of a batch that a single reading of the file answers.
+struct ProfileQuery {
+    const char* section;
+    const char* key;
+    // String lookup: the value goes into `out` (out_size bytes) and its
+    // length into `length`, 0 when absent or empty.
+    char* out;
+    std::size_t out_size;
+    std::size_t length;
+    // Integer lookup when not null: `*integer` holds the default and
+    // receives the value. `out` then needs kProfileIntBuffer bytes; what it
+    // receives is the platform's affair.
+    int* integer;
+};
+
+// Answers every query of the batch from one pass over the source, each as
+// profile_read_string or profile_read_int alone would.
+void profile_read_queries(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                          ProfileQuery* queries, std::size_t count);
+void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count);
+
+// The key names of `section` as os_profile_keys gives them.
+std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                              const char* section, char* out, std::size_t out_size);
