@@ -1,6 +1,7 @@
 // The Windows platform: GetModuleFileNameA, the system's profile calls,
-// GetFileAttributesA and CreateProcessA. The command line reaches the tool
-// exactly as build_command_line made it; nothing is quoted or escaped.
+// GetFileAttributesA and CreateProcessA, the log file and the console. The
+// command line reaches the tool exactly as build_command_line made it;
+// nothing is quoted or escaped.
 #include "platform/os_win32.h"
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -40,6 +42,37 @@ constexpr ErrorRange kErrorTable[] = {
     {161, 161, ENOENT}, {164, 164, EAGAIN}, {167, 167, EACCES},   {183, 183, EEXIST},    {188, 202, ENOEXEC},
     {206, 206, ENOENT}, {215, 215, EAGAIN}, {1816, 1816, ENOMEM},
 };
+
+// Why the last os_start_and_wait started nothing: the system's error code,
+// kRefusedScript for a command script refused here, 0 otherwise.
+constexpr DWORD kRefusedScript = 0xFFFFFFFF;
+DWORD g_start_error = 0;
+
+struct StartWords {
+    DWORD code;
+    const char* words;
+};
+
+constexpr StartWords kStartWords[] = {
+    {kRefusedScript,
+     "it is a command script, and its command line holds one of & | < > ^ %, which the "
+     "command interpreter would act on"},
+    {ERROR_BAD_EXE_FORMAT, "it is not a Windows program"},
+    {ERROR_EXE_MACHINE_TYPE_MISMATCH, "it is a program for another kind of processor"},
+    {ERROR_ACCESS_DISABLED_BY_POLICY, "a Windows policy blocks it"},
+};
+
+HANDLE g_log = INVALID_HANDLE_VALUE;
+
+// A lock on one byte this far into the log serialises the appends of
+// drivers running at once; no log ever grows that large, so the lock never
+// covers its text.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+// The system may cut the last key name it places in a list that does not
+// fit, and in a multibyte code page leave bytes unwritten in front of the
+// buffer's end: only names ending before this zone are known to be whole.
+constexpr std::size_t kCutZone = 8;
 
 void no_op_handler(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, std::uintptr_t) {}
 
@@ -169,6 +202,68 @@ int os_profile_int(const char* section, const char* key, int def, const char* fi
     return static_cast<int>(GetPrivateProfileIntA(section, key, def, file));
 }
 
+void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        ProfileQuery& q = queries[i];
+        if (q.integer == nullptr) {
+            q.length = os_profile_string(q.section, q.key, q.out, q.out_size, file);
+            continue;
+        }
+        *q.integer = os_profile_int(q.section, q.key, *q.integer, file);
+        if (q.out != nullptr && q.out_size > 0) q.out[0] = '\0';
+        q.length = 0;
+    }
+}
+
+std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    if (out_size == 0) return 0;
+    out[0] = '\0';
+    // A larger buffer than the caller's, so that every name that fits the
+    // caller's lies before the zone where the system cuts; zeroed, as the
+    // system does not always end its list with two NULs.
+    std::size_t size = out_size + kCutZone;
+    char* all = static_cast<char*>(std::calloc(size, 1));
+    if (all == nullptr) return 0;
+    GetPrivateProfileStringA(section, nullptr, "", all, static_cast<DWORD>(size), file);
+    // An empty name ends the list, as it does for any reader of the
+    // system's list.
+    std::size_t used = 0;
+    while (all[used] != '\0') {
+        const char* end = static_cast<const char*>(std::memchr(all + used, '\0', size - used));
+        std::size_t next = end == nullptr ? size : static_cast<std::size_t>(end - all) + 1;
+        // The name, its NUL and the NUL that ends the list must fit.
+        if (next + 1 > out_size) break;
+        used = next;
+    }
+    std::memcpy(out, all, used);
+    out[used] = '\0';
+    std::free(all);
+    return used;
+}
+
+FileState os_file_state(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return errno_from_system_error(GetLastError()) == ENOENT ? FileState::absent : FileState::unreadable;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileState::unreadable;
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FileState::unreadable;
+    CloseHandle(h);
+    return FileState::readable;
+}
+
+bool os_absolute_path(const char* path, char* out) {
+    // Too small a buffer makes the call return the size it needs, the
+    // terminator included.
+    DWORD n = GetFullPathNameA(path, kPathBuffer, out, nullptr);
+    if (n == 0 || n > kMaxChars) {
+        out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
 bool os_file_exists(const char* path) {
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return true;
     errno = errno_from_system_error(GetLastError());
@@ -178,7 +273,9 @@ bool os_file_exists(const char* path) {
 int os_start_and_wait(const char* file, const char*, const char* command_line) {
     // The interpreter would run what follows & | < > ^ % in a file name as
     // commands of its own.
+    g_start_error = 0;
     if (is_unsafe_script_launch(file, command_line)) {
+        g_start_error = kRefusedScript;
         errno = EINVAL;
         return -1;
     }
@@ -204,6 +301,7 @@ int os_start_and_wait(const char* file, const char*, const char* command_line) {
     DWORD error = GetLastError();
     std::free(block);
     if (!created) {
+        g_start_error = error;
         errno = errno_from_system_error(error);
         return -1;
     }
@@ -217,6 +315,107 @@ int os_start_and_wait(const char* file, const char*, const char* command_line) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return status;
+}
+
+int os_last_signal() { return 0; }
+
+int os_status_seen(int status) { return status; }
+
+const char* os_start_failure(const char* file, int error) {
+    // Only for the failure the caller reports: the words must not outlive
+    // the start they explain.
+    int number = g_start_error == kRefusedScript ? EINVAL : errno_from_system_error(g_start_error);
+    if (g_start_error == 0 || error != number) return nullptr;
+    DWORD attributes = GetFileAttributesA(file);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return "it is a folder, not a program";
+    for (const StartWords& w : kStartWords)
+        if (w.code == g_start_error) return w.words;
+    return nullptr;
+}
+
+bool os_log_open(const char* path) {
+    // Read access as well, which the lock needs on Windows; appends-only
+    // all the same, since the handle has no FILE_WRITE_DATA.
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = errno_from_system_error(GetLastError());
+        return false;
+    }
+    if (g_log != INVALID_HANDLE_VALUE) CloseHandle(g_log);
+    g_log = h;
+    return true;
+}
+
+void os_log_line(const char* text, std::size_t n) {
+    if (g_log == INVALID_HANDLE_VALUE) return;
+    // Appends of several processes are not atomic everywhere (Wine), so
+    // each line is written under the lock.
+    OVERLAPPED lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.OffsetHigh = kLockOffsetHigh;
+    bool locked = LockFileEx(g_log, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != 0;
+    while (n > 0) {
+        DWORD written = 0;
+        if (!WriteFile(g_log, text, static_cast<DWORD>(n), &written, nullptr) || written == 0) break;
+        text += written;
+        n -= written;
+    }
+    if (locked) UnlockFileEx(g_log, 0, 1, 0, &lock);
+}
+
+std::size_t os_log_stamp(char* out, std::size_t size) {
+    if (size == 0) return 0;
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    int n = std::snprintf(out, size, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ [%lu] ", t.wYear, t.wMonth, t.wDay,
+                          t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId());
+    if (n < 0) n = 0;
+    return static_cast<std::size_t>(n) < size ? static_cast<std::size_t>(n) : size - 1;
+}
+
+void os_describe_code_page(char* out, std::size_t size) {
+    UINT page = GetACP();
+    if (page == CP_UTF8)
+        std::snprintf(out, size, "UTF-8 (code page 65001)");
+    else if (kUtf8Build)
+        std::snprintf(out, size, "UTF-8 build, but Windows ignored its manifest: ANSI code page %u", page);
+    else
+        std::snprintf(out, size, "ANSI code page %u", page);
+}
+
+bool os_owns_console() {
+    // A console without a window (a program started the driver with
+    // CREATE_NO_WINDOW) is nobody's to close: no key could end a pause.
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1 && GetConsoleWindow() != nullptr;
+}
+
+bool os_input_is_console() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void os_pause(const char* prompt) {
+    HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+    // Keys typed while the tools ran must not end the pause at once; and
+    // nobody would see a prompt that cannot be written: then no wait.
+    DWORD written = 0;
+    if (in != INVALID_HANDLE_VALUE && FlushConsoleInputBuffer(in) && out != INVALID_HANDLE_VALUE &&
+        WriteFile(out, prompt, static_cast<DWORD>(std::strlen(prompt)), &written, nullptr) &&
+        WriteFile(out, "\r\n", 2, &written, nullptr)) {
+        INPUT_RECORD record;
+        DWORD n = 0;
+        while (ReadConsoleInputA(in, &record, 1, &n))
+            if (n == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) break;
+    }
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
 }
 
 const char* const* os_environment() { return _environ; }

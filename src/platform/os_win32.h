@@ -4,6 +4,14 @@
 
 #include <cstddef>
 
+// True in the build whose manifest declares UTF-8 as the process code page
+// (CMake option TOLVANE_UTF8, which defines TOLVANE_UTF8).
+#ifdef TOLVANE_UTF8
+constexpr bool kUtf8Build = true;
+#else
+constexpr bool kUtf8Build = false;
+#endif
+
 // The C runtime's error number for a system error code: the codes that mean
 // "not there" (2, 3, 15, 18, 53, 67, 161, 206) give ENOENT, the others what
 // they mean (EACCES, ENOEXEC, ENOMEM, ...), EINVAL where nothing fits.

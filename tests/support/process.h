@@ -23,6 +23,9 @@ enum class Streams { files, output_pipe, no_error_handle };
 ProcessResult run_process_as(Streams streams, const std::string& program,
                              const std::vector<std::string>& args, const std::string& cwd,
                              const std::vector<std::string>& env = {});
+
+// The command line that a C runtime splits back into `args`.
+std::string command_line_of(const std::vector<std::string>& args);
 #endif
 
 // Temporary directory tree for one test; removed by remove_tree.

@@ -64,14 +64,19 @@ std::string drain(HANDLE pipe) {
 
 }  // namespace
 
+std::string command_line_of(const std::vector<std::string>& args) {
+    std::string command_line;
+    for (const std::string& a : args) command_line += (command_line.empty() ? "" : " ") + quote_argument(a);
+    return command_line;
+}
+
 ProcessResult run_process_as(Streams streams, const std::string& program,
                              const std::vector<std::string>& args, const std::string& cwd,
                              const std::vector<std::string>& env) {
     bool piped = streams == Streams::output_pipe;
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
-    std::string command_line;
-    for (const std::string& a : args) command_line += (command_line.empty() ? "" : " ") + quote_argument(a);
+    std::string command_line = command_line_of(args);
     std::string block = environment_block(env);
 
     STARTUPINFOA startup;

@@ -1,0 +1,101 @@
+// The UTF-8 build end to end: names and values in Cyrillic, CJK and emoji
+// in every place a path or value enters the driver. This program, the
+// driver and the probes all carry the UTF-8 manifest, so every string here
+// is UTF-8 on both sides.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+const std::string kCyrillic = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";  // Привет
+const std::string kCjk = "\xE4\xB8\x96\xE7\x95\x8C";                               // 世界
+const std::string kEmoji = "\xF0\x9F\x98\x80";                                     // 😀
+const std::string kMixed = kCyrillic + kCjk + kEmoji;
+const std::string kBom = "\xEF\xBB\xBF";
+
+std::string windows_path(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+// The layouts of a UTF-8 configuration: without a byte-order mark, with
+// one in front of a first comment line (as the shipped examples begin),
+// and with one right in front of the first section.
+std::vector<std::string> layouts(const std::string& text) {
+    return {text, kBom + "; tolvane.ini\r\n" + text, kBom + text};
+}
+
+TEST(Utf8Build, RunsInTheUtf8CodePage) { ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)); }
+
+TEST_F(DriverTest, SourcePathsStemsAndValuesInAnyScript) {
+    struct Case {
+        std::string source;
+        std::string stem_obj;
+    } cases[] = {
+        {"src\\" + kMixed + ".asm", "src\\" + kMixed + ".obj"},
+        {kCyrillic + "\\" + kCjk + "." + kCyrillic, kCyrillic + "\\" + kCjk + ".obj"},
+        {kEmoji + "." + kEmoji + "\\" + kEmoji, kEmoji + "." + kEmoji + "\\" + kEmoji + ".obj"},
+        {"C:\\" + kCjk + " " + kCyrillic + "\\a.b." + kEmoji, "C:\\" + kCjk + " " + kCyrillic + "\\a.b.obj"},
+    };
+    for (const std::string& text :
+         layouts("[ASM]\r\nASSEMBLER=" + asm_tool + "\r\nASMLIST_01=-D" + kCyrillic + "=" + kCjk + kEmoji +
+                 "\r\nASMLIST_02='\"@1\"'\r\nASMLIST_03=-o \"@1.obj\"\r\n[LNK]\r\nLINKER=" + lnk_tool +
+                 "\r\nLNKLIST_01=" + kEmoji + "\r\n")) {
+        for (const Case& c : cases) {
+            remove_tree(asm_tool + ".log");
+            remove_tree(lnk_tool + ".log");
+            ini(text);
+            run_process(driver, {driver, c.source}, root + "/project");
+            ASSERT_EQ(runs(asm_tool).size(), 1u) << c.source;
+            EXPECT_EQ(runs(asm_tool)[0].argv,
+                      (Args{asm_tool, "-D" + kCyrillic + "=" + kCjk + kEmoji, c.source, "-o", c.stem_obj}));
+            ASSERT_EQ(runs(lnk_tool).size(), 1u) << c.source;
+            EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, kEmoji}));
+        }
+    }
+}
+
+TEST_F(DriverTest, ProgramAndDriverInFoldersNamedInAnyScript) {
+    std::string tools = root + "/" + kCyrillic + kCjk;
+    make_dir(tools);
+    std::string tool = tools + "/" + kEmoji + "asm.exe";
+    ASSERT_TRUE(copy_executable(PROBE_EXE, tool));
+    std::string bin = root + "/" + kMixed;
+    make_dir(bin);
+    std::string exe = bin + "/tolvane.exe";
+    ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
+    for (const std::string& text : layouts("[ASM]\nASSEMBLER=" + tool + "\nASMLIST_01=@1\n")) {
+        remove_tree(tool + ".log");
+        write_file(bin + "/tolvane.ini", text);
+        ProcessResult r = run_process(exe, {exe, kCjk + ".asm"}, root + "/project");
+        EXPECT_EQ(r.status, 0);
+        ASSERT_EQ(runs(tool).size(), 1u);
+        EXPECT_EQ(runs(tool)[0].argv, (Args{tool, kCjk + ".asm"}));
+    }
+}
+
+TEST_F(DriverTest, ToolFoundAlongAPathEntryNamedInAnyScript) {
+    std::string dir = root + "/" + kCjk + kEmoji;
+    make_dir(dir);
+    std::string tool = dir + "/" + kCyrillic + ".exe";
+    ASSERT_TRUE(copy_executable(PROBE_EXE, tool));
+    ini("[ASM]\nASSEMBLER=" + kCyrillic + "\nASMLIST_01=@1\n");
+    run({"s"}, {"PATH=C:\\windows\\system32;" + windows_path(dir)});
+    ASSERT_EQ(runs(tool).size(), 1u);
+    EXPECT_EQ(runs(tool)[0].argv, (Args{kCyrillic, "s"}));
+}
+
+TEST_F(DriverTest, TraceNamesTheUtf8CodePage) {
+    config("", "", "[DEBUG]\nTRACE=1\n");
+    ProcessResult r = run({"s"});
+    EXPECT_NE(r.err.find("UTF-8 (code page 65001)"), std::string::npos) << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// A helper of the Windows tests, for what a test process cannot do to
+// itself. Roles:
+//   host STDIN leave|stay PROGRAM ARGS...
+//       Runs PROGRAM on the console this helper was started on, standard
+//       output and error that console, standard input as STDIN says:
+//       "console", "pipe" (one that stays open and empty) or "file:PATH".
+//       With "leave" the helper detaches from the console once PROGRAM
+//       runs, so that PROGRAM is alone on it. Exits with PROGRAM's status.
+//   console [pause]
+//       Exits with 1 when os_owns_console() and 2 when
+//       os_input_is_console(), added; with "pause" it first pauses with the
+//       prompt "Press any key to close this window.".
+//   log PATH COUNT EVENT
+//       Opens PATH with os_log_open, waits until the named event EVENT is
+//       set and appends COUNT long lines to it through os_log_line.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "support/process.h"
+
+namespace {
+
+HANDLE inheritable(const char* path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition, 0, nullptr);
+}
+
+int host(const std::string& input, bool leave, int argc, char** argv) {
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = inheritable("CONOUT$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    startup.hStdError = startup.hStdOutput;
+    HANDLE writer = INVALID_HANDLE_VALUE;
+    if (input == "console") {
+        startup.hStdInput = inheritable("CONIN$", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    } else if (input == "pipe") {
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        CreatePipe(&startup.hStdInput, &writer, &sa, 0);
+        SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        startup.hStdInput = inheritable(input.substr(5).c_str(), GENERIC_READ, OPEN_EXISTING);
+    }
+    std::vector<std::string> args(argv, argv + argc);
+    std::string command_line = command_line_of(args);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(argv[0], &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return 250;
+    CloseHandle(startup.hStdInput);
+    CloseHandle(startup.hStdOutput);
+    if (leave) FreeConsole();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 251;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    return static_cast<int>(code);
+}
+
+int console(bool pause) {
+    if (pause) os_pause("Press any key to close this window.");
+    return (os_owns_console() ? 1 : 0) + (os_input_is_console() ? 2 : 0);
+}
+
+int log(const char* path, int count, const char* start) {
+    if (!os_log_open(path)) return 1;
+    // All write at once: they wait for the test to set the event.
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, start);
+    if (event == nullptr || WaitForSingleObject(event, 60000) != WAIT_OBJECT_0) return 2;
+    for (int i = 0; i < count; ++i) {
+        char line[400];
+        std::size_t n = os_log_stamp(line, sizeof line);
+        std::string text = "line " + std::to_string(i) + " " + std::string(200, 'x') + " end\r\n";
+        std::memcpy(line + n, text.data(), text.size());
+        os_log_line(line, n + text.size());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string role = argc > 1 ? argv[1] : "";
+    if (role == "host" && argc > 4)
+        return host(argv[2], std::strcmp(argv[3], "leave") == 0, argc - 4, argv + 4);
+    if (role == "console") return console(argc > 2 && std::strcmp(argv[2], "pause") == 0);
+    if (role == "log" && argc > 4) return log(argv[2], std::atoi(argv[3]), argv[4]);
+    return 252;
+}
