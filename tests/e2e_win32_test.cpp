@@ -2,14 +2,17 @@
 // a tool receives, and the limit on the driver's own path.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "e2e_support.h"
 #include "launch/launch.h"
 #include "platform/command_split.h"
+#include "platform/os_win32.h"
 
 namespace {
 
@@ -112,6 +115,91 @@ TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
     run({""});
     EXPECT_EQ(runs(asm_tool).at(0).command_line, asm_tool + " a  b");
     EXPECT_EQ(runs(lnk_tool).at(0).command_line, lnk_tool);
+}
+
+TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
+    struct Case {
+        const char* example;
+        Args (*assembler)(const std::string& source, const std::string& stem);
+    } cases[] = {
+        {"nasm",
+         [](const std::string& source, const std::string& stem) {
+             return Args{"-f", "win64", "-o", stem + ".obj", source};
+         }},
+        {"msvc",
+         [](const std::string& source, const std::string& stem) {
+             return Args{"/nologo", "/c", "/Fo" + stem + ".obj", source};
+         }},
+    };
+    for (const Case& c : cases) {
+        // The example as shipped, with the probes for its tools.
+        std::istringstream example(
+            read_file(std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/" + c.example + "/tolvane.ini"));
+        std::string text, line;
+        while (std::getline(example, line)) {
+            if (line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=" + asm_tool;
+            if (line.rfind("LINKER=", 0) == 0) line = "LINKER=" + lnk_tool;
+            text += line + "\n";
+        }
+        ini(text);
+        for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
+            remove_tree(asm_tool + ".log");
+            remove_tree(lnk_tool + ".log");
+            std::string source = stem + ".asm";
+            run_process(driver, {driver, source}, root + "/project");
+            Args assembler = c.assembler(source, stem);
+            assembler.insert(assembler.begin(), asm_tool);
+            ASSERT_EQ(runs(asm_tool).size(), 1u) << c.example;
+            EXPECT_EQ(runs(asm_tool)[0].argv, assembler) << c.example;
+            ASSERT_EQ(runs(lnk_tool).size(), 1u) << c.example;
+            EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, "/nologo", "/subsystem:console", "/entry:main",
+                                                    "/out:" + stem + ".exe", stem + ".obj", "kernel32.lib"}))
+                << c.example;
+        }
+    }
+}
+
+// What Explorer's Properties show of tolvane.exe, and the manifest that
+// only the UTF-8 build carries.
+TEST(Executable, CarriesItsVersionAndTheManifestOfItsBuild) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(TOLVANE_EXE, &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(TOLVANE_EXE, 0, size, info.data()));
+    auto text = [&info](const char* name) {
+        char* value = nullptr;
+        UINT n = 0;
+        std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        bool found = VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &n) && value;
+        return std::string(found ? value : "");
+    };
+    EXPECT_EQ(text("ProductName"), "tolvane");
+    EXPECT_EQ(text("FileVersion"), TOLVANE_VERSION);
+    EXPECT_EQ(text("ProductVersion"), TOLVANE_VERSION);
+    EXPECT_EQ(text("OriginalFilename"), "tolvane.exe");
+    EXPECT_EQ(text("FileDescription").find("UTF-8") != std::string::npos, kUtf8Build)
+        << text("FileDescription");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT n = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &n));
+    char version[64];
+    std::snprintf(version, sizeof version, "%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
+                  fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16);
+    EXPECT_STREQ(version, TOLVANE_VERSION);
+
+    HMODULE module = LoadLibraryExA(TOLVANE_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    std::string manifest;
+    if (found != nullptr)
+        manifest.assign(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                        SizeofResource(module, found));
+    FreeLibrary(module);
+    EXPECT_EQ(manifest.find("<activeCodePage") != std::string::npos &&
+                  manifest.find(">UTF-8<") != std::string::npos,
+              kUtf8Build)
+        << manifest;
 }
 
 // The driver's own path, as GetModuleFileNameA reports it, reaches or

@@ -1,0 +1,68 @@
+// The pause end to end: the driver alone on a console made for it, as
+// when a file is dropped on it in Explorer, with standard input the
+// console, a pipe or a file.
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+#include "support/console_win32.h"
+
+namespace {
+
+const std::string kPrompt = "Press any key to close this window.";
+
+class PauseTest : public DriverTest {
+protected:
+    // Runs the driver on a console of its own, with standard input as
+    // `input` says ("console", "pipe" or "file"); with `alone` false
+    // another process stays on the console, as a command prompt does.
+    ConsoleRun run_on_own_console(const std::string& input, bool alone = true) {
+        std::string stdin_file = root + "/project/input.txt";
+        write_file(stdin_file, "y\r\n");
+        std::string how = input == "file" ? "file:" + stdin_file : input;
+        return run_on_console({HELPER_EXE, "host", how, alone ? "leave" : "stay", driver, "src.asm"},
+                              root + "/project", kPrompt);
+    }
+    void configure(const std::string& pause, bool succeeds) {
+        config("ASMLIST_01=@1\n", "", "[DRIVER]\nPAUSE=" + pause + "\n");
+        tool_status(asm_tool, succeeds ? "0" : "3");
+    }
+};
+
+TEST_F(PauseTest, InputFromAPipeOrAFileNeverWaits) {
+    for (const char* input : {"pipe", "file"}) {
+        for (const char* pause : {"0", "1", "2"}) {
+            for (bool succeeds : {true, false}) {
+                configure(pause, succeeds);
+                ConsoleRun run = run_on_own_console(input);
+                EXPECT_FALSE(run.waited)
+                    << input << " PAUSE=" << pause << (succeeds ? " success" : " failure");
+                EXPECT_EQ(run.screen.find(kPrompt), std::string::npos) << run.screen;
+                EXPECT_EQ(run.status, 0) << input << " PAUSE=" << pause;
+            }
+        }
+    }
+}
+
+TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
+    struct Case {
+        const char* pause;
+        bool succeeds;
+        bool alone;
+        bool waits;
+    } cases[] = {
+        {"1", true, true, true},   {"2", false, true, true},  {"2", true, true, false},
+        {"0", false, true, false}, {"1", true, false, false}, {"2", false, false, false},
+    };
+    for (const Case& c : cases) {
+        configure(c.pause, c.succeeds);
+        ConsoleRun run = run_on_own_console("console", c.alone);
+        EXPECT_EQ(run.waited, c.waits) << "PAUSE=" << c.pause << (c.succeeds ? " success" : " failure")
+                                       << (c.alone ? "" : ", not alone");
+        EXPECT_EQ(run.screen.find(kPrompt) != std::string::npos, c.waits) << run.screen;
+        // A key ends the wait, and the run's own status comes back.
+        EXPECT_EQ(run.status, 0) << "PAUSE=" << c.pause;
+    }
+}
+
+}  // namespace
