@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -90,6 +91,31 @@ TEST_F(DriverTest, ToolFoundAlongAPathEntryNamedInAnyScript) {
     run({"s"}, {"PATH=C:\\windows\\system32;" + windows_path(dir)});
     ASSERT_EQ(runs(tool).size(), 1u);
     EXPECT_EQ(runs(tool)[0].argv, (Args{kCyrillic, "s"}));
+}
+
+TEST_F(DriverTest, KeyListsEndAtWholeUtf8Names) {
+    // The system cuts such a list inside a character and leaves bytes of
+    // the buffer unwritten; the list must still hold whole names only.
+    std::string file = root + "/keys.ini";
+    write_file(file, "[S]\n" + kCyrillic + "=1\n" + kCjk + "=2\n" + kEmoji + "=3\n");
+    struct Case {
+        std::size_t size;
+        Args names;
+    } cases[] = {{4, {}},
+                 {13, {}},
+                 {14, {kCyrillic}},
+                 {19, {kCyrillic}},
+                 {21, {kCyrillic, kCjk}},
+                 {25, {kCyrillic, kCjk}},
+                 {26, {kCyrillic, kCjk, kEmoji}}};
+    for (const Case& c : cases) {
+        std::vector<char> out(c.size, '#');
+        std::size_t n = os_profile_keys("S", out.data(), c.size, file.c_str());
+        Args names;
+        for (std::size_t at = 0; at < n; at += names.back().size() + 1) names.push_back(out.data() + at);
+        EXPECT_EQ(names, c.names) << "size " << c.size;
+        EXPECT_EQ(out.at(n), '\0') << "size " << c.size;
+    }
 }
 
 TEST_F(DriverTest, TraceNamesTheUtf8CodePage) {
