@@ -86,9 +86,14 @@ int log_fd = -1;
 void os_init() {
     // A listing written into a pipe that nobody reads must not end the run
     // before the tools ran: the write fails silently, as on Windows.
-    struct sigaction old;
-    pipe_signal_default = sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL;
-    if (pipe_signal_default) std::signal(SIGPIPE, SIG_IGN);
+    // Set first and asked what it was in the same call; only a handler
+    // other than the default is put back.
+    struct sigaction ignore = {};
+    struct sigaction old = {};
+    ignore.sa_handler = SIG_IGN;
+    if (sigaction(SIGPIPE, &ignore, &old) != 0) return;
+    pipe_signal_default = old.sa_handler == SIG_DFL;
+    if (!pipe_signal_default) sigaction(SIGPIPE, &old, nullptr);
 }
 
 const PathSyntax& os_path_syntax() { return posix_syntax(); }
