@@ -74,6 +74,7 @@ struct Run {
     char** argv;
     const char* variables[kSwitchCount];  // set and not empty, else null
     const char* log_variable;
+    const char* ini_variable;
     int switches[kSwitchCount];
     char log[kPathBuffer];  // LOG's value, from the variable or the file
     char config[kPathBuffer];
@@ -82,10 +83,25 @@ struct Run {
     const char* no_config;  // why there is none, when there is none
 };
 
+bool has_prefix(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (ascii_lower(*text) != ascii_lower(*prefix)) return false;
+    return true;
+}
+
 // The value of an environment variable when it is set and not empty.
 const char* variable(const char* name) {
     const char* value = find_env_value(os_environment(), name);
     return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+// True when some environment variable's name begins with "TOLVANE_": one
+// pass over the environment, instead of one per variable, where there is
+// none.
+bool any_variable_named_tolvane() {
+    for (const char* const* entry = os_environment(); entry != nullptr && *entry != nullptr; ++entry)
+        if (has_prefix(*entry, "TOLVANE_")) return true;
+    return false;
 }
 
 // A text read as the configuration's integer values are read.
@@ -97,12 +113,6 @@ int integer_of(const char* text) {
 bool same_key(const char* a, const char* b) {
     while (*a != '\0' && ascii_lower(*a) == ascii_lower(*b)) ++a, ++b;
     return *a == *b;
-}
-
-bool has_prefix(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix)
-        if (ascii_lower(*text) != ascii_lower(*prefix)) return false;
-    return true;
 }
 
 // The key of entry `k` (1 to 20): the stage's prefix and `k` in two digits
@@ -168,7 +178,7 @@ void read_first(Run& run, StageValues& values) {
 // Where the configuration is: TOLVANE_INI made absolute, or tolvane.ini
 // beside the executable.
 void locate_config(Run& run) {
-    const char* named = variable(kIniVariable);
+    const char* named = run.ini_variable;
     run.whence = named != nullptr ? "from TOLVANE_INI" : "beside the executable";
     if (named != nullptr) {
         run.have_config = os_absolute_path(named, run.config);
@@ -560,11 +570,14 @@ int run_build(int argc, char** argv) {
     run.argc = argc;
     run.argv = argv;
     bool any_variable = false;
-    for (int i = 0; i < kSwitchCount; ++i) {
-        run.variables[i] = variable(kSwitches[i].variable);
-        any_variable = any_variable || run.variables[i] != nullptr;
+    if (any_variable_named_tolvane()) {
+        for (int i = 0; i < kSwitchCount; ++i) {
+            run.variables[i] = variable(kSwitches[i].variable);
+            any_variable = any_variable || run.variables[i] != nullptr;
+        }
+        run.log_variable = variable(kLog.variable);
+        run.ini_variable = variable(kIniVariable);
     }
-    run.log_variable = variable(kLog.variable);
     // Without an argument nothing is read, unless a variable asks for a
     // word on it.
     if (argc < 2 && !any_variable && run.log_variable == nullptr) return 0;

@@ -26,9 +26,11 @@ std::string_view cut_at_nul(std::string_view s) {
 // True when the name `a` from the file, which a NUL byte ends, is `b`
 // without regard to case. `b` holds no NUL byte (it comes from a C string),
 // so only a NUL right behind its length can end `a` in time.
+// Compared from the end, where keys such as ASMLIST_01 and ASMLIST_02
+// differ.
 bool same_name(std::string_view a, std::string_view b) {
     if (a.size() < b.size() || (a.size() > b.size() && a[b.size()] != '\0')) return false;
-    for (std::size_t i = 0; i < b.size(); ++i)
+    for (std::size_t i = b.size(); i-- > 0;)
         if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     return true;
 }
@@ -222,64 +224,71 @@ struct Pending {
     bool answered;
 };
 
+// The queries of one pass, and how many of them a later line can still
+// answer: `open` in all, `inside` of them in the current section.
+struct Batch {
+    Pending pending[kProfileBatch];
+    ProfileQuery* queries;
+    std::size_t count;
+    std::size_t open;
+    std::size_t inside;
+};
+
 // A header line: the sections it ends and the one it begins.
-void enter_section(std::string_view name, Pending* pending, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (pending[i].place == Place::inside) pending[i].place = Place::after;
-        if (pending[i].place == Place::before && same_name(name, pending[i].section))
-            pending[i].place = Place::inside;
+void enter_section(std::string_view name, Batch& b) {
+    for (std::size_t i = 0; i < b.count; ++i) {
+        Pending& p = b.pending[i];
+        if (p.place == Place::inside) {
+            p.place = Place::after;
+            if (!p.answered) --b.open, --b.inside;
+        }
+        if (p.place == Place::before && same_name(name, p.section)) {
+            p.place = Place::inside;
+            if (!p.answered) ++b.inside;
+        }
     }
 }
 
 // A key line inside a wanted section answers each query of that key that
 // the line is the first for; a line without "=" answers with nothing.
-void offer_key(std::string_view line, Pending* pending, ProfileQuery* queries, std::size_t count) {
+void offer_key(std::string_view line, Batch& b) {
     std::size_t eq = line.find('=');
     std::string_view name = eq == std::string_view::npos ? line : trim(line.substr(0, eq));
-    for (std::size_t i = 0; i < count; ++i) {
-        if (pending[i].place != Place::inside || pending[i].answered || !same_name(name, pending[i].key))
-            continue;
-        pending[i].answered = true;
+    for (std::size_t i = 0; i < b.count; ++i) {
+        Pending& p = b.pending[i];
+        if (p.place != Place::inside || p.answered || !same_name(name, p.key)) continue;
+        p.answered = true;
+        --b.open, --b.inside;
+        ProfileQuery& q = b.queries[i];
         if (eq != std::string_view::npos)
-            queries[i].length =
-                place_value(cut_at_nul(trim(line.substr(eq + 1))), queries[i].out, queries[i].out_size);
+            q.length = place_value(cut_at_nul(trim(line.substr(eq + 1))), q.out, q.out_size);
     }
-}
-
-// True while a later line can still change an answer.
-bool anything_open(const Pending* pending, std::size_t count, bool& inside) {
-    bool open = false;
-    inside = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (pending[i].answered || pending[i].place == Place::after) continue;
-        open = true;
-        inside = inside || pending[i].place == Place::inside;
-    }
-    return open;
 }
 
 // One pass over the file for up to kProfileBatch queries. It stops as soon as
 // every query is answered or its section has ended.
 void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
-    Pending pending[kProfileBatch];
+    Batch b;
+    b.queries = queries;
+    b.count = b.open = count;
+    b.inside = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        pending[i] = Pending{trim(queries[i].section), trim(queries[i].key), Place::before, false};
+        b.pending[i] = Pending{trim(queries[i].section), trim(queries[i].key), Place::before, false};
         queries[i].length = 0;
         if (queries[i].out_size > 0) queries[i].out[0] = '\0';
     }
     skip_bom(w);
-    bool inside = false;
     std::string_view line;
-    while (anything_open(pending, count, inside)) {
-        if (!inside && !skip_to_bracket_line(w)) break;
+    while (b.open > 0) {
+        if (b.inside == 0 && !skip_to_bracket_line(w)) break;
         if (!take_line(w, line)) break;
         line = trim(line);
         if (line.empty()) continue;
         std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
         if (close != std::string_view::npos)
-            enter_section(trim(line.substr(1, close - 1)), pending, count);
-        else
-            offer_key(line, pending, queries, count);
+            enter_section(trim(line.substr(1, close - 1)), b);
+        else if (b.inside > 0)
+            offer_key(line, b);
     }
     for (std::size_t i = 0; i < count; ++i)
         if (queries[i].integer != nullptr && queries[i].length > 0)
