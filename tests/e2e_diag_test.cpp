@@ -20,13 +20,10 @@ using Lines = std::vector<std::string>;
 using Env = std::vector<std::string>;
 using Args = std::vector<std::string>;
 
-// The status the caller sees when no tool was started, and the separator
-// of PATH entries.
+// The separator of PATH entries.
 #ifdef _WIN32
-constexpr int kNoTool = -1;
 constexpr const char* kPathSep = ";";
 #else
-constexpr int kNoTool = 255;
 constexpr const char* kPathSep = ":";
 #endif
 
@@ -91,7 +88,7 @@ std::string config_line(const std::string& path, const char* whence, const char*
 // The trace's last line for the status the caller sees.
 std::string last_line(int status, bool exit_code) {
     if (!exit_code) return "exit status 0 (EXITCODE is off)";
-    return "exit status " + std::to_string(status) + (status == kNoTool ? ": no tool was started" : "");
+    return "exit status " + std::to_string(status) + (status == kNotStarted ? ": no tool was started" : "");
 }
 
 std::string error_text(const char* name, int error) {
@@ -286,24 +283,28 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     } cases[] = {
         {false, present, {}, 0, {no_argument, last_line(0, false)}},
         {false, present, {"TOLVANE_TRACE=1"}, 0, {no_argument, last_line(0, false)}},
-        {false, present, {"TOLVANE_EXITCODE=1"}, kNoTool, {no_argument, last_line(kNoTool, true)}},
+        {false, present, {"TOLVANE_EXITCODE=1"}, kNotStarted, {no_argument, last_line(kNotStarted, true)}},
         {false,
          present,
          {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
-         kNoTool,
-         {no_argument, last_line(kNoTool, true)}},
+         kNotStarted,
+         {no_argument, last_line(kNotStarted, true)}},
         {true, absent, {"TOLVANE_TRACE=1"}, 0, {not_found, no_config, last_line(0, false)}},
-        {true, absent, {"TOLVANE_EXITCODE=1"}, kNoTool, {not_found, no_config, last_line(kNoTool, true)}},
+        {true,
+         absent,
+         {"TOLVANE_EXITCODE=1"},
+         kNotStarted,
+         {not_found, no_config, last_line(kNotStarted, true)}},
         {true,
          absent,
          {"TOLVANE_DRYRUN=1", "TOLVANE_EXITCODE=1"},
-         kNoTool,
-         {not_found, no_config, last_line(kNoTool, true)}},
+         kNotStarted,
+         {not_found, no_config, last_line(kNotStarted, true)}},
         {true,
          directory,
          {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
-         kNoTool,
-         {unreadable, no_config, last_line(kNoTool, true)}},
+         kNotStarted,
+         {unreadable, no_config, last_line(kNotStarted, true)}},
     };
     tool_status(asm_tool, "3");
     for (const Case& c : cases) {
@@ -420,21 +421,26 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
          "",
          {"assembler: " + missing + " not found (ENOENT), command line: " + missing + " -o src.o src.s",
           linker},
-         kNoTool},
+         kNotStarted},
         {"linker not found",
          asm_tool,
          "nolink",
          "",
          {assembler, "linker: nolink not found (ENOENT), command line: nolink src.o"},
-         kNoTool},
-        {"no assembler", "", lnk_tool, "", {"assembler: not run: no ASSEMBLER in [ASM]", linker}, kNoTool},
+         kNotStarted},
+        {"no assembler",
+         "",
+         lnk_tool,
+         "",
+         {"assembler: not run: no ASSEMBLER in [ASM]", linker},
+         kNotStarted},
         {"no linker", asm_tool, "", "", {assembler, "linker: not run: no LINKER in [LNK]"}, 0},
         {"entry too long",
          asm_tool,
          lnk_tool,
          too_long,
          {"assembler: not run: ASMLIST_03 cannot be expanded", linker},
-         kNoTool},
+         kNotStarted},
     };
     Env env = {"PATH=" + root + "/p1" + kPathSep + root + "/p2"};
     for (const Case& c : cases) {
@@ -496,7 +502,7 @@ TEST_F(DiagTest, LogLinesAreStampedAndSayWhatTheTraceSays) {
 // A log that cannot be opened changes nothing but the trace's word on it.
 TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
     struct Case {
-        std::string head;
+        std::string debug;  // more of [DEBUG]
         Env env;
         std::string line;  // on Windows the error's words are not compared for a directory
     } cases[] = {
@@ -508,14 +514,14 @@ TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
          "log " + root + "/project: cannot be opened: " + error_text("EISDIR", EISDIR)
 #endif
         },
-        {"[DEBUG]\nLOG=missing/x.log\n",
+        {"LOG=missing/x.log\n",
          {},
          "log " + root + "/bin/missing/x.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
     };
     config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n");
     ProcessResult plain = run_src();
     for (const Case& c : cases) {
-        config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n" + c.head);
+        config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n" + c.debug);
         forget_runs();
         Env env = c.env;
         env.push_back("TOLVANE_EXITCODE=1");
@@ -721,27 +727,27 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          "",
          std::string(260, 'a') + ".s",
          "0",
-         kNoTool,
+         kNotStarted,
          0,
          {"assembler: ASMLIST_01 cannot be expanded: argument 1 is longer than 259 characters",
-          "assembler: not started: " + too_long, last_line(kNoTool, true)}},
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
         {"result too long",
          asm_tool,
          "ASMLIST_03=" + std::string(256, 'r') + "@1\n",
          "src.s",
          "0",
-         kNoTool,
+         kNotStarted,
          0,
          {"assembler: ASMLIST_03 cannot be expanded: the result would be longer than 259 characters",
-          "assembler: not started: " + too_long, last_line(kNoTool, true)}},
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
         {"tool not found",
          root + "/tools/missing",
          "",
          "src.s",
          "0",
-         kNoTool,
+         kNotStarted,
          0,
-         {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNoTool, true)}},
+         {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNotStarted, true)}},
         {"tool fails", asm_tool, "", "src.s", "7", 7, 1, {"assembler: exit status 7", last_line(7, true)}},
 #ifndef _WIN32
         {"tool exits with 255",
