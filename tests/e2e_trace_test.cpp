@@ -26,9 +26,8 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
     ProcessResult r = run({"src.s"}, {"PATH=" + root + "/p1:" + root + "/p2"});
     EXPECT_EQ(r.err, "tolvane: configuration " + root + "/bin/tolvane.ini: found\n" +
                          "tolvane: assembler: ASSEMBLER=mytool\n" +
-                         "tolvane: assembler: command line: mytool -o src.o src.s\n" +
-                         "tolvane: trying ./mytool: not found\n" +  //
-                         "tolvane: trying " + root + "/p1/mytool: not found\n" + "tolvane: trying " + root +
+                         "tolvane: assembler: command line: mytool -o src.o src.s\n" + "tolvane: trying " +
+                         root + "/p1/mytool: not found\n" + "tolvane: trying " + root +
                          "/p2/mytool: found, starting it\n" + "tolvane: assembler: exit status 0\n" +  //
                          "tolvane: linker: LINKER=" + lnk_tool + "\n" + "tolvane: linker: command line: " +
                          lnk_tool + " src.o\n" + "tolvane: trying " + lnk_tool + ": found, starting it\n" +
@@ -66,6 +65,13 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          "0",
          137,
          {"assembler: exit status 137", "run ends: the assembler failed (status 137)"}},
+        {"assembler fails with a status above 127",
+         asm_tool,
+         lnk_tool,
+         "200",
+         "0",
+         200,
+         {"assembler: exit status 200", "run ends: the assembler failed (status 200)"}},
         {"linker fails",
          asm_tool,
          lnk_tool,
