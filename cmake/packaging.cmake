@@ -13,6 +13,9 @@ if(WIN32)
   install(FILES examples/windows/nasm/tolvane.ini DESTINATION . RENAME tolvane.ini.example)
   install(FILES README.md LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
+  # The files at the top of the archive, so that a new version unpacks into
+  # the folder of the old one: the user's tolvane.ini is not in the archive.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(TOLVANE_PACKAGE_SYSTEM win64)
   if(TOLVANE_UTF8)
     string(APPEND TOLVANE_PACKAGE_SYSTEM -utf8)

@@ -97,12 +97,15 @@ TEST_F(WinSearchTest, CurrentDirectoryIsSkippedWhenTheEnvironmentSaysSo) {
     std::string here = probe_at(root + "/project", "mytool.exe");
     std::string there = probe_at(root + "/p1", "mytool.exe");
     asm_named("mytool");
-    std::string path = "PATH=" + windows_path(root + "/p1");
-    for (const char* skip : {"NoDefaultCurrentDirectoryInExePath=", "NODEFAULTCURRENTDIRECTORYINEXEPATH=1"})
-        run({"src"}, {skip, path});
+    std::vector<std::string> env = {"", "PATH=" + windows_path(root + "/p1")};
+    for (const char* skip : {"NoDefaultCurrentDirectoryInExePath=", "NODEFAULTCURRENTDIRECTORYINEXEPATH=1"}) {
+        env[0] = skip;
+        run_process(driver, {driver, "src"}, root + "/project", env);
+    }
     EXPECT_TRUE(runs(here).empty());
     EXPECT_EQ(runs(there).size(), 2u);
-    run({"src"}, {"NoDefaultCurrentDirectoryInExePathX=1", path});
+    env[0] = "NoDefaultCurrentDirectoryInExePathX=1";
+    run_process(driver, {driver, "src"}, root + "/project", env);
     EXPECT_EQ(runs(here).size(), 1u);
     EXPECT_EQ(runs(there).size(), 2u);
 }
