@@ -370,12 +370,12 @@ void trace_expansion(const Stage& stage, const char* key, const char* entry, con
             trace("%s: %.*s in %s: there is no argument %d", stage.name, shown, entry + r.at, key, r.number);
             break;
         case Expansion::argument_too_long:
-            trace("%s: %s cannot be expanded: argument %d is longer than %zu characters", stage.name, key,
-                  r.number, kMaxChars);
+            trace("%s: %s cannot be expanded: argument %d is longer than %d characters", stage.name, key,
+                  r.number, static_cast<int>(kMaxChars));
             break;
         case Expansion::result_too_long:
-            trace("%s: %s cannot be expanded: the result would be longer than %zu characters", stage.name,
-                  key, kMaxChars);
+            trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name, key,
+                  static_cast<int>(kMaxChars));
             break;
         case Expansion::none:
         case Expansion::expanded:
