@@ -463,6 +463,13 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
         ASSERT_FALSE(trace.empty()) << c.what;
         EXPECT_EQ(trace.back(), last_line(c.status, true)) << c.what;
         EXPECT_TRUE(runs(asm_tool).empty() && runs(lnk_tool).empty() && runs(mytool).empty()) << c.what;
+        // The search says what it found, never that it starts it.
+        bool found_line = false;
+        for (const std::string& line : trace) {
+            EXPECT_EQ(line.find("starting it"), std::string::npos) << c.what;
+            found_line = found_line || (line.size() > 7 && line.compare(line.size() - 7, 7, ": found") == 0);
+        }
+        EXPECT_TRUE(found_line) << c.what;
     }
 
     named("[DEBUG]\nDRYRUN=1\nVIEW=1\n", asm_tool, lnk_tool);
