@@ -1,6 +1,8 @@
 // The pause end to end: the driver alone on a console made for it, as
 // when a file is dropped on it in Explorer, with standard input the
 // console, a pipe or a file.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -63,6 +65,12 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
         // A key ends the wait, and the run's own status comes back.
         EXPECT_EQ(run.status, 0) << "PAUSE=" << c.pause;
     }
+    // Without a configuration only the environment can ask for a pause.
+    remove_tree(root + "/bin/tolvane.ini");
+    SetEnvironmentVariableA("TOLVANE_PAUSE", "2");
+    ConsoleRun run = run_on_own_console("console");
+    SetEnvironmentVariableA("TOLVANE_PAUSE", nullptr);
+    EXPECT_TRUE(run.waited) << run.screen;
 }
 
 }  // namespace

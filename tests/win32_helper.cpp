@@ -6,10 +6,11 @@
 //       "console", "pipe" (one that stays open and empty) or "file:PATH".
 //       With "leave" the helper detaches from the console once PROGRAM
 //       runs, so that PROGRAM is alone on it. Exits with PROGRAM's status.
-//   console [pause]
+//   console [pause|late-pause]
 //       Exits with 1 when os_owns_console() and 2 when
 //       os_input_is_console(), added; with "pause" it first pauses with the
-//       prompt "Press any key to close this window.".
+//       prompt "Press any key to close this window.", with "late-pause"
+//       it does so after a second, as the driver does after its tools.
 //   log PATH COUNT EVENT
 //       Opens PATH with os_log_open, waits until the named event EVENT is
 //       set and appends COUNT long lines to it through os_log_line.
@@ -63,8 +64,9 @@ int host(const std::string& input, bool leave, int argc, char** argv) {
     return static_cast<int>(code);
 }
 
-int console(bool pause) {
-    if (pause) os_pause("Press any key to close this window.");
+int console(const std::string& how) {
+    if (how == "late-pause") Sleep(1000);
+    if (how != "") os_pause("Press any key to close this window.");
     return (os_owns_console() ? 1 : 0) + (os_input_is_console() ? 2 : 0);
 }
 
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     std::string role = argc > 1 ? argv[1] : "";
     if (role == "host" && argc > 4)
         return host(argv[2], std::strcmp(argv[3], "leave") == 0, argc - 4, argv + 4);
-    if (role == "console") return console(argc > 2 && std::strcmp(argv[2], "pause") == 0);
+    if (role == "console") return console(argc > 2 ? argv[2] : "");
     if (role == "log" && argc > 4) return log(argv[2], std::atoi(argv[3]), argv[4]);
     return 252;
 }

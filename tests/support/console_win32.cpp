@@ -61,7 +61,7 @@ bool ended_before_prompt(HANDLE process, Screen& screen, const std::string& prom
 }  // namespace
 
 ConsoleRun run_on_console(const std::vector<std::string>& args, const std::string& cwd,
-                          const std::string& prompt) {
+                          const std::string& prompt, const std::string& early_keys) {
     HANDLE keys_read, keys_write, screen_read, screen_write;
     CreatePipe(&keys_read, &keys_write, nullptr, 0);
     CreatePipe(&screen_read, &screen_write, nullptr, 0);
@@ -88,6 +88,9 @@ ConsoleRun run_on_console(const std::vector<std::string>& args, const std::strin
     std::string command_line = command_line_of(args);
     if (CreateProcessA(args[0].c_str(), &command_line[0], nullptr, nullptr, FALSE,
                        EXTENDED_STARTUPINFO_PRESENT, nullptr, cwd.c_str(), &startup.StartupInfo, &process)) {
+        DWORD typed = 0;
+        if (!early_keys.empty())
+            WriteFile(keys_write, early_keys.data(), static_cast<DWORD>(early_keys.size()), &typed, nullptr);
         bool ended = ended_before_prompt(process.hProcess, screen, prompt, 20000);
         if (!ended) ended = WaitForSingleObject(process.hProcess, 500) == WAIT_OBJECT_0;
         if (!ended) {
