@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/limits.h"
+#include "platform/os.h"
 #include "platform/profile.h"
 #include "support/process.h"
 
@@ -192,6 +195,45 @@ TEST_F(SystemProfileTest, IntegerLookupsAgree) {
     std::string file = fresh_file("[S]\nL=1\n");
     EXPECT_EQ(GetPrivateProfileIntA("S", "K", 9, file.c_str()), 9u);
     EXPECT_EQ(profile_get_int("[S]\nL=1\n", "S", "K", 9), 9);
+}
+
+// A key list as text, each name ended by "|".
+std::string list_text(const char* list, std::size_t n) {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) text += list[i] == '\0' ? '|' : list[i];
+    return text;
+}
+
+TEST_F(SystemProfileTest, KeyListsAgree) {
+    std::vector<std::string> texts = {
+        "[S]\nA=1\nB\nC=3\n;D=4\n #E=5\n\"Q\"=7\n'R'=8\n A = 9\na=dup\n[T]\nX=1\n[s]\nF=2\n",
+        "[S]\nK=1\n=2\nL=3\n",
+        "[S]\n=1\nK=3\n",
+        "[S]\nK\nL\n",
+        "[S]\nAB=1\nCDE=2\nF=3\n",
+        "[S]\n[x\ny=9\n\tTab\t=4\nK\x1a=1\n",
+    };
+    for (const Corpus& c : corpus()) texts.push_back(c.text);
+    for (const std::string& text : texts) {
+        std::string file = fresh_file(text);
+        // The driver asks for names without blanks around them; the system
+        // does not trim the section name of a list.
+        std::set<std::string> sections = {"S", "T"};
+        for (const Corpus& c : corpus())
+            for (const Lookup& l : c.lookups)
+                if (l.section[0] != ' ' && l.section[0] != '\t' &&
+                    l.section[std::strlen(l.section) - 1] != ' ')
+                    sections.insert(l.section);
+        for (const std::string& section : sections) {
+            for (std::size_t size : {std::size_t{16384}, std::size_t{30}, std::size_t{9}, std::size_t{4}}) {
+                std::vector<char> mine(size, '#'), theirs(size, '#');
+                std::size_t m = profile_get_keys(text, section.c_str(), mine.data(), size);
+                std::size_t t = os_profile_keys(section.c_str(), theirs.data(), size, file.c_str());
+                EXPECT_EQ(list_text(mine.data(), m), list_text(theirs.data(), t))
+                    << text << "[" << section << "] size " << size;
+            }
+        }
+    }
 }
 
 }  // namespace
