@@ -88,6 +88,49 @@ void check_streamed(unsigned char mode, const std::string& text, const std::stri
     }
 }
 
+// Asked in one batch beside other keys, read whole or in pieces, every key
+// gets the answer a lookup of its own gives. The other keys come from the
+// file's own names, so that they share its sections.
+void check_batch(unsigned char mode, const std::string& text, const std::string& section,
+                 const std::string& key) {
+    std::size_t from = std::min<std::size_t>(mode % 5u, text.size());
+    const std::string names[] = {section, key, text.substr(0, mode % 7u), text.substr(from, 3)};
+    constexpr std::size_t kCount = 6;
+    const char* asked[kCount][2] = {{section.c_str(), key.c_str()},      {names[2].c_str(), key.c_str()},
+                                    {section.c_str(), names[3].c_str()}, {names[3].c_str(), names[2].c_str()},
+                                    {key.c_str(), section.c_str()},      {section.c_str(), key.c_str()}};
+    fuzz::Block out(kCount * kPathBuffer);
+    int values[kCount];
+    ProfileQuery queries[kCount];
+    for (std::size_t i = 0; i < kCount; ++i) {
+        values[i] = -7;
+        bool integer = (mode >> i) & 1;
+        queries[i] = ProfileQuery{asked[i][0],
+                                  asked[i][1],
+                                  out.data + i * kPathBuffer,
+                                  integer ? kProfileIntBuffer : kPathBuffer,
+                                  0,
+                                  integer ? &values[i] : nullptr};
+    }
+    Pieces pieces = {&text, 0, 1u + mode % 17u, SIZE_MAX};
+    ProfileSource source = {read_pieces, &pieces};
+    std::size_t scratch_size = 4u + mode % 23u;
+    fuzz::Block scratch(scratch_size);
+    if (mode & 0x80)
+        profile_read_queries(source, scratch.data, scratch_size, queries, kCount);
+    else
+        profile_get_queries(text, queries, kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
+        fuzz::Block single(kPathBuffer);
+        std::size_t n = profile_get_string(text, asked[i][0], asked[i][1], single.data, queries[i].out_size);
+        check(queries[i].length == n && std::memcmp(queries[i].out, single.data, n + 1) == 0,
+              "a batch answers each key as a lookup of its own");
+        if (queries[i].integer != nullptr)
+            check(values[i] == profile_get_int(text, asked[i][0], asked[i][1], -7),
+                  "a batch reads each integer as a lookup of its own");
+    }
+}
+
 // Keeps letters, digits and "_", so the name can be neither blank-padded
 // nor mistaken for another line's name; never empty.
 std::string as_name(const std::string& s, const char* fallback) {
@@ -153,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& text = fuzz::field(input, 2);
     check_any_file(text, section, key);
     check_streamed(input.mode, text, section, key);
+    check_batch(input.mode, text, section, key);
     check_written_key(input.mode, section, key, text);
     return 0;
 }

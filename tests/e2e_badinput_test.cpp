@@ -222,12 +222,12 @@ TEST_F(BadInputTest, ConfigurationThatIsNoReadableFile) {
     EXPECT_EQ(runs(asm_tool).size(), access(ini_path().c_str(), R_OK) == 0 ? 1u : 0u);
 }
 
-TEST_F(BadInputTest, HugeArgumentIsPassedUnexpanded) {
+TEST_F(BadInputTest, HugeArgumentStartsNothing) {
     config("ASMLIST_01=@1\nASMLIST_02=-o @1.o\n", "LNKLIST_01=@1.\n");
     std::string huge = std::string(10000, 'a') + ".s";
     expect_silent(run({huge}), "10,000 characters");
-    EXPECT_EQ(argvs(asm_tool), (std::vector<Args>{{asm_tool, "@1", "-o", "@1.o"}}));
-    EXPECT_EQ(argvs(lnk_tool), (std::vector<Args>{{lnk_tool, "@1."}}));
+    EXPECT_EQ(argvs(asm_tool), (std::vector<Args>{}));
+    EXPECT_EQ(argvs(lnk_tool), (std::vector<Args>{}));
 }
 
 TEST_F(BadInputTest, ArgumentBytesReachTheToolUnchanged) {

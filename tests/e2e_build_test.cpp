@@ -187,17 +187,33 @@ TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "a", "b"}));
 }
 
-TEST_F(DriverTest, OverlongArgumentOrResultIsPassedUnexpanded) {
-    std::string arg259(259, 'a'), arg260(260, 'a');
-    config("ASMLIST_01=@1\nASMLIST_02=@1.o\n", "");
-    run({arg260 + ".s"});
-    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "@1", "@1.o"}));
-
-    remove_tree(asm_tool + ".log");
-    std::string arg = std::string(255, 'b') + ".s";
-    config("ASMLIST_01=@1\nASMLIST_02=x@1.obj\n", "");
-    run({arg});
-    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, arg, "x@1.obj"}));
+// An entry that cannot be expanded because the argument or the result
+// would exceed 259 characters stops its stage: nothing is started rather
+// than a tool handed "@1.out" as a file name.
+TEST_F(DriverTest, OverlongExpansionStopsItsStage) {
+    struct Case {
+        const char* what;
+        std::string arg, asm_lines, lnk_lines;
+        std::size_t asm_runs, lnk_runs;
+    } cases[] = {
+        {"argument of 260", std::string(258, 'a') + ".s", "ASMLIST_01=@1\n", "LNKLIST_01=@1\n", 0, 0},
+        {"argument of 259", std::string(257, 'a') + ".s", "ASMLIST_01=@1\n", "LNKLIST_01=@1\n", 1, 1},
+        {"linker result of 260", std::string(254, 'b') + ".s", "ASMLIST_01=-o @1.o\nASMLIST_02=@1\n",
+         "LNKLIST_01=-o @1.out\nLNKLIST_02=@1.o\n", 1, 0},
+        {"result of 259", std::string(254, 'b') + ".s", "ASMLIST_01=-o @1.o\n", "", 1, 1},
+        {"a later entry", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_02=xx@1.obj\n", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        remove_tree(asm_tool + ".log");
+        remove_tree(lnk_tool + ".log");
+        config(c.asm_lines, c.lnk_lines, "[DRIVER]\nEXITCODE=1\n");
+        ProcessResult r = run({c.arg});
+        EXPECT_EQ(runs(asm_tool).size(), c.asm_runs);
+        EXPECT_EQ(runs(lnk_tool).size(), c.lnk_runs);
+        EXPECT_EQ(r.status, c.lnk_runs == 1 ? 0 : kNotStarted);
+        EXPECT_EQ(r.out + r.err, "");
+    }
 }
 
 }  // namespace

@@ -13,12 +13,16 @@
 #include "support/process.h"
 
 // Executable suffix, and the line end of text written to standard output.
+// The exit status a caller sees when the driver, with EXITCODE on, started
+// no tool.
 #ifdef _WIN32
 constexpr const char* kExe = ".exe";
 constexpr const char* kEol = "\r\n";
+constexpr int kNotStarted = -1;
 #else
 constexpr const char* kExe = "";
 constexpr const char* kEol = "\n";
+constexpr int kNotStarted = 255;
 #endif
 
 // One run of a probe: its argv (argv[0] first), current directory and the

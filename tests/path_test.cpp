@@ -98,4 +98,23 @@ TEST(ComposePath, AddsSeparatorOnlyWhereMissing) {
     EXPECT_TRUE(compose_path(posix_syntax(), "", "ab/", "d", "", out, 5));
 }
 
+// Whether a name (a log file's) is taken from another directory or stands
+// on its own.
+TEST(AbsolutePath, ByEachPlatformsRules) {
+    struct Row {
+        const char* path;
+        bool windows, posix;
+    } rows[] = {
+        {"/var/log/x", true, true},  {"\\\\server\\x", true, false},
+        {"\\x", true, false},        {"C:\\x", true, false},
+        {"C:x", true, false},        {"x/y", false, false},
+        {"build.log", false, false}, {"", false, false},
+        {".\\x", false, false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(is_absolute_path(windows_syntax(), r.path), r.windows) << r.path;
+        EXPECT_EQ(is_absolute_path(posix_syntax(), r.path), r.posix) << r.path;
+    }
+}
+
 }  // namespace

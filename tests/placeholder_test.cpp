@@ -52,6 +52,52 @@ TEST(ExpandPlaceholder, WindowsExamples) {
     for (const Case& c : cases) EXPECT_EQ(expand(windows_syntax(), c.entry, args), c.expected) << c.entry;
 }
 
+// The result tells the caller what became of the entry, so that a
+// placeholder left as written can be named and an entry too long to
+// expand is never passed on.
+TEST(ExpandPlaceholder, ResultSaysWhatBecameOfTheEntry) {
+    std::string arg259(255, 'a'), arg260(256, 'a');
+    arg259 += ".asm";
+    arg260 += ".asm";
+    struct Row {
+        const char* entry;
+        std::vector<std::string> args;
+        Expansion what;
+        int number;
+        std::size_t at, taken;
+    } rows[] = {
+        {"plain", {"x.s"}, Expansion::none, 0, 0, 0},
+        {"-o @1.o", {"x.s"}, Expansion::expanded, 1, 3, 1},
+        {"@2", {"x.s"}, Expansion::no_argument, 2, 0, 1},
+        {"a@19", {"x.s"}, Expansion::no_argument, 19, 1, 2},
+        {"user@host", {"x.s"}, Expansion::not_placeholder, 0, 4, 1},
+        {"@-1", {"x.s"}, Expansion::not_placeholder, -1, 0, 2},
+        {"@1", {arg259}, Expansion::expanded, 1, 0, 1},
+        {"@1", {arg260}, Expansion::argument_too_long, 1, 0, 1},
+        {"@1.o", {arg260}, Expansion::argument_too_long, 1, 0, 1},
+        {"x@1.asm", {arg259}, Expansion::result_too_long, 1, 1, 1},
+        {"x@1", {arg259}, Expansion::result_too_long, 1, 1, 1},
+        {"@1.", {arg259}, Expansion::expanded, 1, 0, 1},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args = r.args;
+        args.insert(args.begin(), "tolvane");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(&a[0]);
+        char buffer[kPathBuffer];
+        std::strcpy(buffer, r.entry);
+        PlaceholderResult got =
+            expand_placeholder(posix_syntax(), buffer, static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ(got.what, r.what) << r.entry;
+        EXPECT_EQ(got.number, r.number) << r.entry;
+        EXPECT_EQ(got.at, r.at) << r.entry;
+        EXPECT_EQ(got.taken, r.taken) << r.entry;
+        if (got.what != Expansion::expanded) {
+            EXPECT_STREQ(buffer, r.entry);
+        }
+    }
+}
+
 TEST(ExpandPlaceholder, PosixExamples) {
     const std::vector<std::string> args = {"src/demo.asm", "/out"};
     const Case cases[] = {

@@ -117,6 +117,14 @@ std::string read_lookup(const std::string& text, std::size_t piece, std::size_t 
     char out[kPathBuffer];
     std::size_t n =
         profile_read_string(source, scratch.data(), scratch.size(), section, key, out, sizeof out);
+    // The same key in a batch read in one pass gets the same answer.
+    file.pos = 0;
+    char batch_out[3][kPathBuffer];
+    ProfileQuery batch[3] = {{"T", "K", batch_out[0], kPathBuffer, 0, nullptr},
+                             {section, key, batch_out[1], kPathBuffer, 0, nullptr},
+                             {"S", "A", batch_out[2], kPathBuffer, 0, nullptr}};
+    profile_read_queries(source, scratch.data(), scratch.size(), batch, 3);
+    EXPECT_EQ(std::string(batch_out[1], batch[1].length), std::string(out, n)) << "in a batch";
     return n == 0 ? kAbsent : std::string(out, n);
 }
 
@@ -177,6 +185,16 @@ TEST(ProfileScan, PiecesMayCutAnyLine) {
     EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "V", 5), 42);
     file.pos = 0;
     EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "W", 5), 5);
+}
+
+// A line longer than the reader will hold ends the reading there: what
+// came before it still answers, nothing behind it does.
+TEST(ProfileScan, OverlongLineEndsTheReading) {
+    const std::string text = "[S]\nA=before\nB=" + std::string(kProfileLineMax, 'x') + "\nK=after\n";
+    EXPECT_EQ(read_lookup(text, 1 << 20, 1 << 17, "S", "A"), "before");
+    EXPECT_EQ(read_lookup(text, 1 << 20, 1 << 17, "S", "K"), kAbsent);
+    const std::string shorter = "[S]\nB=" + std::string(kProfileLineMax / 2, 'x') + "\nK=after\n";
+    EXPECT_EQ(read_lookup(shorter, 1 << 20, 1 << 17, "S", "K"), "after");
 }
 
 TEST(ProfileScan, ReadErrorEndsTheFileAndCutLinesCountForNothing) {
@@ -290,6 +308,14 @@ TEST_F(ProfileFile, LargeFileIsReadWhole) {
     EXPECT_EQ(get("ASM", "ASSEMBLER"), std::string(kMaxChars, 'a'));
     EXPECT_EQ(os_profile_int("DEBUG", "VIEW", 0, file.c_str()), 7);
     EXPECT_EQ(get("ASM", "LINKER"), kAbsent);
+
+    char assembler[kPathBuffer], view[kProfileIntBuffer];
+    int view_value = 0;
+    ProfileQuery batch[2] = {{"ASM", "ASSEMBLER", assembler, kPathBuffer, 0, nullptr},
+                             {"DEBUG", "VIEW", view, kProfileIntBuffer, 0, &view_value}};
+    os_profile_lookup(file.c_str(), batch, 2);
+    EXPECT_EQ(std::string(assembler, batch[0].length), std::string(kMaxChars, 'a'));
+    EXPECT_EQ(view_value, 7);
 }
 
 TEST_F(ProfileFile, AnythingButARegularFileReadsAsEmpty) {

@@ -9,11 +9,86 @@
 namespace {
 
 // The value the reader gives, or "<absent>" when it reports 0 characters.
+// The same key asked in a batch, beside keys of other sections and in
+// either order, must get the same answer.
 std::string lookup(const std::string& text, const char* section, const char* key) {
     char out[kPathBuffer];
     std::size_t n = profile_get_string(text, section, key, out, sizeof out);
     EXPECT_EQ(n, std::string(out).size());
+    char batch_out[3][kPathBuffer];
+    ProfileQuery first[3] = {{section, key, batch_out[0], kPathBuffer, 99, nullptr},
+                             {"T", "K", batch_out[1], kPathBuffer, 99, nullptr},
+                             {"S", "A", batch_out[2], kPathBuffer, 99, nullptr}};
+    ProfileQuery last[3] = {first[1], first[2], first[0]};
+    profile_get_queries(text, first, 3);
+    EXPECT_EQ(std::string(batch_out[0], first[0].length), std::string(out, n)) << "first of a batch";
+    profile_get_queries(text, last, 3);
+    EXPECT_EQ(std::string(batch_out[0], last[2].length), std::string(out, n)) << "last of a batch";
     return n == 0 ? "<absent>" : std::string(out);
+}
+
+// One pass answers keys of several sections at once, each as a lookup of
+// its own would, and leaves defaults where nothing answers.
+TEST(ProfileReader, BatchAnswersEveryKeyFromOnePass) {
+    std::string text =
+        "[DEBUG]\nVIEW=2x\n[ASM]\nASSEMBLER=as\nASMLIST_01=-o @1.o\nASMLIST_01=second\nASMLIST_03\n"
+        "ASMLIST_03=hidden\n[DRIVER]\nEXITCODE=\n[ASM]\nASMLIST_02=second section\n[debug]\nTRACE=1\n";
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* expected;  // null: absent
+        bool integer;
+        int value;  // the integer's result, its default 7
+    } cases[] = {
+        {"DEBUG", "VIEW", "2x", true, 2},           {"ASM", "ASSEMBLER", "as", false, 0},
+        {"ASM", "ASMLIST_01", "-o @1.o", false, 0}, {"ASM", "ASMLIST_02", nullptr, false, 0},
+        {"ASM", "ASMLIST_03", nullptr, false, 0},   {"DRIVER", "EXITCODE", nullptr, true, 7},
+        {"DEBUG", "TRACE", nullptr, true, 7},       {"LNK", "LINKER", nullptr, false, 0},
+        {"asm", " assembler ", "as", false, 0},
+    };
+    constexpr std::size_t n = sizeof cases / sizeof cases[0];
+    char out[n][kPathBuffer];
+    int values[n];
+    ProfileQuery queries[n];
+    for (std::size_t i = 0; i < n; ++i) {
+        values[i] = 7;
+        queries[i] = {cases[i].section, cases[i].key, out[i],
+                      kPathBuffer,      99,           cases[i].integer ? &values[i] : nullptr};
+    }
+    profile_get_queries(text, queries, n);
+    for (std::size_t i = 0; i < n; ++i) {
+        SCOPED_TRACE(cases[i].key);
+        EXPECT_EQ(std::string(out[i], queries[i].length), cases[i].expected ? cases[i].expected : "");
+        if (cases[i].integer) {
+            EXPECT_EQ(values[i], cases[i].value);
+        }
+    }
+}
+
+TEST(ProfileReader, KeyLists) {
+    struct Case {
+        std::string text;
+        const char* section;
+        std::size_t size;
+        std::string expected;  // names, each ended by "|"
+    } cases[] = {
+        {"[ASM]\nASSEMBLER=as\n ASMLIST_1 = x \nflag\n[LNK]\nLINKER=ld\n", "asm", 256,
+         "ASSEMBLER|ASMLIST_1|flag|"},
+        {"[S]\nA=1\nA=2\n=nameless\n[S]\nB=second section\n", "S", 256, "A|A|"},
+        {"[S]\n", "S", 256, ""},
+        {"[T]\nA=1\n", "S", 256, ""},
+        {"[S]\nABC=1\nDEF=2\n", "S", 8, "ABC|"},
+        {"[S]\nABC=1\nDEF=2\n", "S", 9, "ABC|DEF|"},
+        {"[S]\nABC=1\n", "S", 1, ""},
+    };
+    for (const Case& c : cases) {
+        std::string out(c.size, '#');
+        std::size_t n = profile_get_keys(c.text, c.section, &out[0], c.size);
+        std::string got;
+        for (std::size_t i = 0; i < n; ++i) got += out[i] == '\0' ? '|' : out[i];
+        EXPECT_EQ(got, c.expected) << c.text << " / " << c.size;
+        EXPECT_EQ(out[n], '\0') << c.text << " / " << c.size;
+    }
 }
 
 TEST(ProfileReader, StringLookups) {

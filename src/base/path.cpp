@@ -72,6 +72,11 @@ bool has_char(const PathSyntax& syntax, std::string_view s, char c) {
     return false;
 }
 
+bool is_absolute_path(const PathSyntax& syntax, std::string_view path) {
+    if (!path.empty() && is_separator(syntax, path[0])) return true;
+    return syntax.windows && path.size() >= 2 && path[1] == ':';
+}
+
 void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts) {
     parts.drive[0] = '\0';
     if (syntax.windows && path.size() >= 2 && path[1] == ':') {

@@ -50,6 +50,10 @@ bool ends_in_separator(const PathSyntax& syntax, std::string_view s);
 // second byte of a double-byte character.
 bool has_char(const PathSyntax& syntax, std::string_view s, char c);
 
+// True when the path does not depend on the current directory: it begins
+// with a separator, or (Windows) names a drive.
+bool is_absolute_path(const PathSyntax& syntax, std::string_view path);
+
 // A path taken apart. Directory keeps its trailing separator; extension
 // keeps its dot. Each of directory, file name and extension holds at most
 // kComponentMax bytes.

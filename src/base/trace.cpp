@@ -1,12 +1,20 @@
 #include "base/trace.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 bool trace_on = false;
+void (*trace_log)(const char* text, std::size_t n) = nullptr;
+
+constexpr char kPrefix[] = "tolvane: ";
+constexpr std::size_t kPrefixLength = sizeof kPrefix - 1;
+constexpr std::size_t kLineBuffer = 8192;
 
 struct ErrorName {
     int number;
@@ -29,21 +37,41 @@ constexpr ErrorName kErrorNames[] = {
 
 #undef TOLVANE_ERROR_NAME
 
+// The signals that can end a tool; those that Windows lacks are left out
+// there.
+constexpr ErrorName kSignalNames[] = {
+    {SIGABRT, "SIGABRT"}, {SIGFPE, "SIGFPE"},   {SIGILL, "SIGILL"},   {SIGINT, "SIGINT"},
+    {SIGSEGV, "SIGSEGV"}, {SIGTERM, "SIGTERM"},
+#ifndef _WIN32
+    {SIGHUP, "SIGHUP"},   {SIGQUIT, "SIGQUIT"}, {SIGKILL, "SIGKILL"}, {SIGBUS, "SIGBUS"},
+    {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"}, {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
+    {SIGTRAP, "SIGTRAP"}, {SIGSYS, "SIGSYS"},   {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},
+#endif
+};
+
 }  // namespace
 
 void trace_enable(bool on) { trace_on = on; }
 
-bool trace_enabled() { return trace_on; }
+void trace_set_log(void (*log)(const char* text, std::size_t n)) { trace_log = log; }
+
+bool trace_enabled() { return trace_on || trace_log != nullptr; }
 
 void trace(const char* format, ...) {
-    if (!trace_on) return;
+    if (!trace_enabled()) return;
     int saved = errno;
+    char line[kLineBuffer];
+    std::memcpy(line, kPrefix, kPrefixLength);
     std::va_list args;
     va_start(args, format);
-    std::fputs("tolvane: ", stderr);
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
+    int n = std::vsnprintf(line + kPrefixLength, sizeof line - kPrefixLength - 1, format, args);
     va_end(args);
+    std::size_t text = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof line - kPrefixLength - 2);
+    if (trace_log != nullptr) trace_log(line + kPrefixLength, text);
+    if (trace_on) {
+        line[kPrefixLength + text] = '\n';
+        std::fwrite(line, 1, kPrefixLength + text + 1, stderr);
+    }
     errno = saved;
 }
 
@@ -51,4 +79,10 @@ const char* error_name(int error) {
     for (const ErrorName& e : kErrorNames)
         if (e.number == error) return e.name;
     return "unknown error";
+}
+
+const char* signal_name(int signal) {
+    for (const ErrorName& e : kSignalNames)
+        if (e.number == signal) return e.name;
+    return nullptr;
 }

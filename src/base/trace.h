@@ -1,7 +1,8 @@
-// The run's trace: lines on standard error, each beginning "tolvane: ", that
-// say what the driver read, what it tried and why the run ended. It is off
-// unless the configuration turns it on, and while it is off nothing at all
-// is written to standard error. Standard output is never touched.
+// The run's trace: lines that say what the driver read, what it tried and
+// why the run ended. They go to standard error, each beginning "tolvane: ",
+// when the trace is on, and to a log when one is set. With neither, trace()
+// costs a test and nothing is written anywhere. Standard output is never
+// touched.
 #pragma once
 
 #if defined(__GNUC__)
@@ -10,17 +11,28 @@
 #define TOLVANE_PRINTF_LIKE
 #endif
 
-// Turns the trace on or off; the build sequence decides once per run.
+#include <cstddef>
+
+// Turns the trace on standard error on or off.
 void trace_enable(bool on);
 
-// True while the trace is on.
+// Sets the log, a function handed each line's text (n bytes, without the
+// "tolvane: " and without a line end); null for none.
+void trace_set_log(void (*log)(const char* text, std::size_t n));
+
+// True while trace lines go anywhere: only then is it worth working out
+// what to say.
 bool trace_enabled();
 
-// Writes "tolvane: ", the text that `format` and the arguments make as
-// printf makes it, and a line end to standard error, when the trace is on.
-// errno is left as it was.
+// Forms the line that `format` and the arguments make as printf makes it
+// (cut at 8 KiB) and writes it, as one piece, to standard error behind
+// "tolvane: " with a line end, and to the log. errno is left as it was.
 void trace(const char* format, ...) TOLVANE_PRINTF_LIKE;
 
 // The standard name of an error number ("EACCES"), or "unknown error" for a
 // number without one here.
 const char* error_name(int error);
+
+// The standard name of a signal number ("SIGSEGV"), or null for a number
+// without one here.
+const char* signal_name(int signal);

@@ -2,11 +2,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "base/trace.h"
 #include "driver/driver.h"
 #include "launch/launch.h"
 #include "platform/os.h"
+
+#ifndef TOLVANE_VERSION
+#define TOLVANE_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -20,6 +25,96 @@ struct Stage {
 constexpr Stage kAssembler = {"assembler", "ASM", "ASSEMBLER", "ASMLIST_"};
 constexpr Stage kLinker = {"linker", "LNK", "LINKER", "LNKLIST_"};
 
+// The integer switches. Each is read from its environment variable when
+// that is set and not empty, else from its key; "not 0" means on.
+enum SwitchId { kTrace, kView, kDryRun, kExitCode, kPause, kSwitchCount };
+
+struct Switch {
+    const char* section;
+    const char* key;
+    const char* variable;
+};
+
+constexpr Switch kSwitches[kSwitchCount] = {
+    {"DEBUG", "TRACE", "TOLVANE_TRACE"},   {"DEBUG", "VIEW", "TOLVANE_VIEW"},
+    {"DEBUG", "DRYRUN", "TOLVANE_DRYRUN"}, {"DRIVER", "EXITCODE", "TOLVANE_EXITCODE"},
+    {"DRIVER", "PAUSE", "TOLVANE_PAUSE"},
+};
+constexpr Switch kLog = {"DEBUG", "LOG", "TOLVANE_LOG"};
+constexpr const char* kIniVariable = "TOLVANE_INI";
+constexpr const char* kPausePrompt = "Press any key to close this window.";
+
+// The keys each section holds, for the trace's word on keys never read.
+struct SectionKeys {
+    const char* section;
+    const char* keys[4];
+    const char* entry_prefix;  // null where the section has no entries
+    const char* holds;
+};
+
+constexpr SectionKeys kSectionKeys[] = {
+    {"DEBUG", {"VIEW", "TRACE", "DRYRUN", "LOG"}, nullptr, "[DEBUG] holds VIEW, TRACE, DRYRUN and LOG"},
+    {"DRIVER", {"EXITCODE", "PAUSE"}, nullptr, "[DRIVER] holds EXITCODE and PAUSE"},
+    {"ASM", {"ASSEMBLER"}, "ASMLIST_", "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20"},
+    {"LNK", {"LINKER"}, "LNKLIST_", "[LNK] holds LINKER and LNKLIST_01 to LNKLIST_20"},
+};
+
+// The keys of one stage as one reading of the configuration gave them.
+struct StageValues {
+    char program[kPathBuffer];
+    char entries[kArgEntries][kPathBuffer];
+    char keys[kArgEntries][16];
+    std::size_t lengths[kArgEntries + 1];  // [0] the program's
+};
+
+// What the run goes by: the switches, where the configuration is, and
+// what the environment said.
+struct Run {
+    int argc;
+    char** argv;
+    const char* variables[kSwitchCount];  // set and not empty, else null
+    const char* log_variable;
+    const char* ini_variable;
+    int switches[kSwitchCount];
+    char log[kPathBuffer];  // LOG's value, from the variable or the file
+    char config[kPathBuffer];
+    bool have_config;
+    const char* whence;     // where the configuration's name came from
+    const char* no_config;  // why there is none, when there is none
+};
+
+bool has_prefix(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (ascii_lower(*text) != ascii_lower(*prefix)) return false;
+    return true;
+}
+
+// The value of an environment variable when it is set and not empty.
+const char* variable(const char* name) {
+    const char* value = find_env_value(os_environment(), name);
+    return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+// True when some environment variable's name begins with "TOLVANE_": one
+// pass over the environment, instead of one per variable, where there is
+// none.
+bool any_variable_named_tolvane() {
+    for (const char* const* entry = os_environment(); entry != nullptr && *entry != nullptr; ++entry)
+        if (has_prefix(*entry, "TOLVANE_")) return true;
+    return false;
+}
+
+// A text read as the configuration's integer values are read.
+int integer_of(const char* text) {
+    std::size_t n = std::strlen(text);
+    return profile_parse_int(std::string_view(text, n < kProfileIntBuffer - 1 ? n : kProfileIntBuffer - 1));
+}
+
+bool same_key(const char* a, const char* b) {
+    while (*a != '\0' && ascii_lower(*a) == ascii_lower(*b)) ++a, ++b;
+    return *a == *b;
+}
+
 // The key of entry `k` (1 to 20): the stage's prefix and `k` in two digits
 // with a leading zero, "ASMLIST_01". Formed by hand: snprintf took a
 // seventh of all the instructions of a run.
@@ -30,6 +125,226 @@ void entry_key(const Stage& stage, int k, char* key) {
     key[n + 1] = static_cast<char>('0' + k % 10);
     key[n + 2] = '\0';
 }
+
+// Adds the queries for a stage's program and entries to `queries`;
+// returns how many.
+std::size_t stage_queries(const Stage& stage, StageValues& values, ProfileQuery* queries) {
+    queries[0] = ProfileQuery{stage.section, stage.program_key, values.program, kPathBuffer, 0, nullptr};
+    for (int k = 1; k <= kArgEntries; ++k) {
+        entry_key(stage, k, values.keys[k - 1]);
+        queries[k] =
+            ProfileQuery{stage.section, values.keys[k - 1], values.entries[k - 1], kPathBuffer, 0, nullptr};
+    }
+    return kArgEntries + 1;
+}
+
+void take_lengths(StageValues& values, const ProfileQuery* queries) {
+    for (int k = 0; k <= kArgEntries; ++k) values.lengths[k] = queries[k].length;
+}
+
+// One reading of the configuration for the linker's keys.
+void read_stage(const Run& run, const Stage& stage, StageValues& values) {
+    ProfileQuery queries[kArgEntries + 1];
+    stage_queries(stage, values, queries);
+    if (run.have_config) os_profile_lookup(run.config, queries, kArgEntries + 1);
+    take_lengths(values, queries);
+}
+
+// One reading of the configuration for the switches and the assembler's
+// keys. Switches whose variable is set keep the variable's value.
+void read_first(Run& run, StageValues& values) {
+    ProfileQuery queries[kSwitchCount + 2 + kArgEntries];
+    char texts[kSwitchCount][kProfileIntBuffer];
+    for (int i = 0; i < kSwitchCount; ++i) {
+        run.switches[i] = 0;
+        queries[i] = ProfileQuery{kSwitches[i].section, kSwitches[i].key, texts[i], kProfileIntBuffer, 0,
+                                  &run.switches[i]};
+    }
+    queries[kSwitchCount] = ProfileQuery{kLog.section, kLog.key, run.log, kPathBuffer, 0, nullptr};
+    std::size_t count = kSwitchCount + 1 + stage_queries(kAssembler, values, queries + kSwitchCount + 1);
+    run.log[0] = '\0';
+    if (run.have_config && run.argc >= 2) os_profile_lookup(run.config, queries, count);
+    take_lengths(values, queries + kSwitchCount + 1);
+    for (int i = 0; i < kSwitchCount; ++i)
+        if (run.variables[i] != nullptr) run.switches[i] = integer_of(run.variables[i]);
+    if (run.log_variable != nullptr) {
+        std::size_t n = std::strlen(run.log_variable);
+        if (n > kMaxChars) n = kMaxChars;
+        std::memcpy(run.log, run.log_variable, n);
+        run.log[n] = '\0';
+    }
+}
+
+// Where the configuration is: TOLVANE_INI made absolute, or tolvane.ini
+// beside the executable.
+void locate_config(Run& run) {
+    const char* named = run.ini_variable;
+    run.whence = named != nullptr ? "from TOLVANE_INI" : "beside the executable";
+    if (named != nullptr) {
+        run.have_config = os_absolute_path(named, run.config);
+        run.no_config = "TOLVANE_INI made absolute is longer than 259 characters";
+        return;
+    }
+    char exe[kPathBuffer];
+    run.no_config = "the executable's path is unknown or longer than 259 characters";
+    if (!os_executable_path(exe)) return;
+    run.no_config = "its path would be longer than 259 characters";
+    run.have_config = config_path_from(os_path_syntax(), exe, run.config);
+}
+
+// --- the log -------------------------------------------------------------
+
+constexpr std::size_t kStampRoom = 64;
+
+void log_line(const char* text, std::size_t n) {
+    char line[kStampRoom + 8192];
+    std::size_t stamp = os_log_stamp(line, kStampRoom);
+    if (n > sizeof line - stamp - 1) n = sizeof line - stamp - 1;
+    std::memcpy(line + stamp, text, n);
+    line[stamp + n] = '\n';
+    os_log_line(line, stamp + n + 1);
+}
+
+// The log's path: a relative name is taken from the configuration's
+// directory. False when the result would not fit.
+bool log_path(const Run& run, char* out) {
+    const PathSyntax& syntax = os_path_syntax();
+    std::size_t n = std::strlen(run.log);
+    if (!run.have_config || is_absolute_path(syntax, std::string_view(run.log, n))) {
+        std::memcpy(out, run.log, n + 1);
+        return true;
+    }
+    PathParts parts;
+    split_path(syntax, run.config, parts);
+    return compose_path(syntax, parts.drive, parts.dir, run.log, "", out, kPathBuffer);
+}
+
+// Opens the log when one is named; the error number when it cannot be
+// opened, else 0. `path` receives its full name.
+int open_log(const Run& run, char* path) {
+    if (run.log[0] == '\0') return 0;
+    if (!log_path(run, path)) return ENAMETOOLONG;
+    if (!os_log_open(path)) return errno;
+    trace_set_log(log_line);
+    return 0;
+}
+
+// --- what the trace explains ----------------------------------------------
+
+// True when the whole text reads as a number: blanks, one sign, a base
+// prefix, digits of that base and nothing else.
+bool wholly_a_number(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) s.remove_prefix(1);
+    unsigned base = 10;
+    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
+        base = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return false;
+    for (char c : s) {
+        unsigned digit = 99;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        if (digit >= base) return false;
+    }
+    return true;
+}
+
+// Names each switch whose deciding value is no number as a whole. The
+// file's texts take a reading of their own, made only for the trace.
+void note_switches(const Run& run, bool readable) {
+    char texts[kSwitchCount][kPathBuffer];
+    ProfileQuery queries[kSwitchCount];
+    for (int i = 0; i < kSwitchCount; ++i)
+        queries[i] = ProfileQuery{kSwitches[i].section, kSwitches[i].key, texts[i], kPathBuffer, 0, nullptr};
+    if (readable) os_profile_lookup(run.config, queries, kSwitchCount);
+    for (int i = 0; i < kSwitchCount; ++i) {
+        const Switch& s = kSwitches[i];
+        if (run.variables[i] != nullptr) {
+            if (!wholly_a_number(run.variables[i]))
+                trace("%s=%s reads as %d", s.variable, run.variables[i], run.switches[i]);
+        } else if (readable && queries[i].length > 0 && !wholly_a_number(texts[i])) {
+            trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
+        }
+    }
+}
+
+// True when `name` is a key that the driver reads in that section.
+bool is_read_key(const SectionKeys& section, const char* name) {
+    for (const char* key : section.keys)
+        if (key != nullptr && same_key(name, key)) return true;
+    if (section.entry_prefix == nullptr || !has_prefix(name, section.entry_prefix)) return false;
+    const char* digits = name + std::strlen(section.entry_prefix);
+    if (std::strlen(digits) != 2 || digits[0] < '0' || digits[0] > '9' || digits[1] < '0' || digits[1] > '9')
+        return false;
+    int k = (digits[0] - '0') * 10 + (digits[1] - '0');
+    return k >= 1 && k <= kArgEntries;
+}
+
+void note_unread_key(const SectionKeys& section, const char* name) {
+    for (const SectionKeys& other : kSectionKeys)
+        if (&other != &section && is_read_key(other, name)) {
+            trace("%s in [%s] is not read: it belongs in [%s]", name, section.section, other.section);
+            return;
+        }
+    if (section.entry_prefix != nullptr && has_prefix(name, section.entry_prefix))
+        trace("%s in [%s] is not read: entry keys run from %s01 to %s20", name, section.section,
+              section.entry_prefix, section.entry_prefix);
+    else
+        trace("%s in [%s] is not read: %s", name, section.section, section.holds);
+}
+
+// Names every key of the driver's sections that it never reads.
+void note_unread_keys(const Run& run) {
+    static char names[16384];
+    for (const SectionKeys& section : kSectionKeys) {
+        os_profile_keys(section.section, names, sizeof names, run.config);
+        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
+            if (!is_read_key(section, name)) note_unread_key(section, name);
+    }
+}
+
+const char* state_words(FileState state) {
+    switch (state) {
+        case FileState::absent:
+            return "not found";
+        case FileState::unreadable:
+            return "cannot be read";
+        case FileState::readable:
+            break;
+    }
+    return "found";
+}
+
+// The trace's opening: version and configuration, code page, the log that
+// could not be opened, switches that are no numbers, keys never read.
+// Returns false when the configuration cannot be read (or there is none).
+bool open_trace(const Run& run, int log_error, const char* log) {
+    FileState state = FileState::absent;
+    if (run.argc < 2)
+        trace("tolvane %s: no argument, nothing to build", TOLVANE_VERSION);
+    else if (!run.have_config)
+        trace("tolvane %s: configuration: none (%s)", TOLVANE_VERSION, run.no_config);
+    else
+        state = os_file_state(run.config);
+    if (run.argc >= 2 && run.have_config)
+        trace("tolvane %s: configuration %s (%s): %s", TOLVANE_VERSION, run.config, run.whence,
+              state_words(state));
+    char code_page[128];
+    os_describe_code_page(code_page, sizeof code_page);
+    if (code_page[0] != '\0') trace("code page: %s", code_page);
+    if (log_error != 0)
+        trace("log %s: cannot be opened: %s (%s)", log, error_name(log_error), std::strerror(log_error));
+    bool readable = state == FileState::readable;
+    note_switches(run, readable);
+    if (readable) note_unread_keys(run);
+    return readable;
+}
+
+// --- the stages ------------------------------------------------------------
 
 char* copy_block(const char* text) {
     char* block = static_cast<char*>(std::malloc(kPathBuffer));
@@ -44,25 +359,61 @@ void release_vector(char** vector) {
     }
 }
 
-// Reads the stage's program and entries and fills `vector`. Returns false
-// when the program key gives nothing; sets `out_of_memory` when a block
-// could not be obtained.
-bool fill_vector(const Stage& stage, const char* config, int argc, char** argv, char** vector,
-                 bool& out_of_memory) {
-    char value[kPathBuffer];
-    if (os_profile_string(stage.section, stage.program_key, value, sizeof value, config) == 0) return false;
-    trace("%s: %s=%s", stage.name, stage.program_key, value);
-    vector[0] = copy_block(value);
-    out_of_memory = vector[0] == nullptr;
-    for (int k = 1; k <= kArgEntries && !out_of_memory; ++k) {
-        char key[kPathBuffer];
-        entry_key(stage, k, key);
-        if (os_profile_string(stage.section, key, value, sizeof value, config) == 0) continue;
-        expand_placeholder(value, argc, argv);
-        vector[k] = copy_block(value);
-        out_of_memory = vector[k] == nullptr;
+// Tells what became of an entry's placeholder where it is not replaced.
+void trace_expansion(const Stage& stage, const char* key, const char* entry, const PlaceholderResult& r) {
+    int shown = static_cast<int>(r.taken + 1);
+    switch (r.what) {
+        case Expansion::not_placeholder:
+            trace("%s: %.*s in %s: not a placeholder, left as written", stage.name, shown, entry + r.at, key);
+            break;
+        case Expansion::no_argument:
+            trace("%s: %.*s in %s: there is no argument %d", stage.name, shown, entry + r.at, key, r.number);
+            break;
+        case Expansion::argument_too_long:
+            trace("%s: %s cannot be expanded: argument %d is longer than %zu characters", stage.name, key,
+                  r.number, kMaxChars);
+            break;
+        case Expansion::result_too_long:
+            trace("%s: %s cannot be expanded: the result would be longer than %zu characters", stage.name,
+                  key, kMaxChars);
+            break;
+        case Expansion::none:
+        case Expansion::expanded:
+            break;
     }
-    return true;
+}
+
+bool too_long(Expansion what) {
+    return what == Expansion::argument_too_long || what == Expansion::result_too_long;
+}
+
+// Fills `vector` from the stage's values, expanding each entry. Returns 0,
+// ENOMEM when a block could not be had, or ENAMETOOLONG when an entry
+// cannot be expanded (the stage must not run then); `bad_key` names it.
+int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** vector,
+                const char*& bad_key) {
+    vector[0] = copy_block(values.program);
+    if (vector[0] == nullptr) return ENOMEM;
+    const char* gap = nullptr;
+    int error = 0;
+    for (int k = 1; k <= kArgEntries; ++k) {
+        const char* key = values.keys[k - 1];
+        char* value = values.entries[k - 1];
+        if (values.lengths[k] == 0) {
+            if (gap == nullptr) gap = key;
+            continue;
+        }
+        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv);
+        if (trace_enabled()) trace_expansion(stage, key, value, r);
+        if (too_long(r.what) && error == 0) {
+            error = ENAMETOOLONG;
+            bad_key = key;
+        }
+        if (gap != nullptr) trace("%s: %s is not passed: %s is absent or empty", stage.name, key, gap);
+        vector[k] = copy_block(value);
+        if (vector[k] == nullptr) return ENOMEM;
+    }
+    return error;
 }
 
 void trace_command_line(const Stage& stage, const char* const* vector) {
@@ -74,51 +425,100 @@ void trace_command_line(const Stage& stage, const char* const* vector) {
 
 // The tool's result as the trace tells it; errno is the launch's.
 void trace_result(const Stage& stage, int status) {
+    int signal = os_last_signal();
+    const char* name = signal_name(signal);
     if (status == -1 && errno != 0)
         trace("%s: not started: %s (%s)", stage.name, error_name(errno), std::strerror(errno));
+    else if (signal != 0 && name != nullptr)
+        trace("%s: killed by %s (status %d)", stage.name, name, os_status_seen(status));
+    else if (signal != 0)
+        trace("%s: killed by signal %d (status %d)", stage.name, signal, os_status_seen(status));
     else
-        trace("%s: exit status %d", stage.name, status);
+        trace("%s: exit status %d", stage.name, os_status_seen(status));
+}
+
+// What the dry run says of a stage, on standard output. Returns 0 when
+// the stage's tool would be started, else -1.
+int dry_stage(const Stage& stage, const char* const* vector, int error, const char* bad_key) {
+    if (error != 0) {
+        std::printf("%s: not run: %s cannot be expanded\n", stage.name, bad_key);
+        return -1;
+    }
+    char* line = build_command_line(vector);
+    if (line == nullptr) {
+        std::printf("%s: not run: no memory for its command line\n", stage.name);
+        return -1;
+    }
+    char found[kPathBuffer];
+    int result = find_tool(vector[0], vector, found);
+    if (result == 0)
+        std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
+    else
+        std::printf("%s: %s not found (%s), command line: %s\n", stage.name, vector[0], error_name(errno),
+                    line);
+    std::free(line);
+    return result == 0 ? 0 : -1;
 }
 
 // One stage. False when its program key gives nothing, so that the stage
 // does not run. Otherwise `status` is the tool's exit status, or -1 when no
-// tool was started (not found, not startable, no memory for its vector).
-bool run_stage(const Stage& stage, const char* config, int argc, char** argv, int& status) {
-    char* vector[kSlots] = {};
-    bool out_of_memory = false;
-    if (!fill_vector(stage, config, argc, argv, vector, out_of_memory)) {
+// tool was started (not found, not startable, an entry that cannot be
+// expanded, no memory for its vector). A dry run starts nothing.
+bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status) {
+    if (values.lengths[0] == 0) {
         trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
+        if (run.switches[kDryRun] != 0)
+            std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, stage.section);
         return false;
     }
-    if (out_of_memory) {
-        errno = ENOMEM;
+    trace("%s: %s=%s", stage.name, stage.program_key, values.program);
+    char* vector[kSlots] = {};
+    const char* bad_key = nullptr;
+    int error = fill_vector(stage, values, run, vector, bad_key);
+    if (run.switches[kDryRun] != 0) {
+        if (error == 0) trace_command_line(stage, vector);
+        status = dry_stage(stage, vector, error, bad_key);
+    } else if (error != 0) {
+        errno = error;
         status = -1;
+        trace_result(stage, status);
     } else {
         trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when
         // standard output is a file or a pipe.
         std::fflush(stdout);
         status = run_tool(vector[0], vector);
+        trace_result(stage, status);
     }
-    trace_result(stage, status);
     release_vector(vector);
     return true;
 }
 
 // Runs the assembler and, when it ended with 0, the linker. Returns the
 // run's status: that of the stage that ended it, -1 when no assembler is
-// configured, 0 when the linker is not (a build without a link step).
-int run_stages(const char* config, int argc, char** argv) {
+// configured, 0 when the linker is not (a build without a link step). A
+// dry run goes through both stages and returns -1 when either would fail
+// to start its tool.
+int run_stages(const Run& run, StageValues& values) {
     int status = 0;
-    if (!run_stage(kAssembler, config, argc, argv, status)) {
+    bool dry = run.switches[kDryRun] != 0;
+    if (!run_stage(kAssembler, values, run, status)) {
         trace("run ends: no program for the assembler");
-        return -1;
+        if (!dry) return -1;
+        status = -1;
     }
-    if (status != 0) {
+    if (status != 0 && !dry) {
         trace("run ends: the assembler failed (status %d)", status);
         return status;
     }
-    if (!run_stage(kLinker, config, argc, argv, status)) {
+    int assembler = status;
+    read_stage(run, kLinker, values);
+    if (!run_stage(kLinker, values, run, status)) status = 0;
+    if (dry) {
+        trace("run ends: dry run, nothing was started");
+        return assembler != 0 ? assembler : status;
+    }
+    if (values.lengths[0] == 0) {
         trace("run ends: no link step, done");
         return 0;
     }
@@ -130,6 +530,28 @@ int run_stages(const char* config, int argc, char** argv) {
     return 0;
 }
 
+void list_arguments(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) std::printf("%d:%s\n", i, argv[i]);
+}
+
+// The run's end: the status the caller sees, and the pause.
+int finish(const Run& run, int status) {
+    bool exit_code = run.switches[kExitCode] != 0;
+    int result = exit_code ? status : 0;
+    if (!exit_code)
+        trace("exit status %d (EXITCODE is off)", os_status_seen(result));
+    else if (status == -1)
+        trace("exit status %d: no tool was started", os_status_seen(result));
+    else
+        trace("exit status %d", os_status_seen(result));
+    if (run.switches[kPause] != 0 &&
+        should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console())) {
+        std::fflush(stdout);
+        os_pause(kPausePrompt);
+    }
+    return result;
+}
+
 }  // namespace
 
 bool config_path_from(const PathSyntax& syntax, const char* exe_path, char* out) {
@@ -138,23 +560,47 @@ bool config_path_from(const PathSyntax& syntax, const char* exe_path, char* out)
     return compose_path(syntax, parts.drive, parts.dir, "tolvane", "ini", out, kPathBuffer);
 }
 
+bool should_pause(int pause, bool succeeded, bool owns_console, bool input_is_console) {
+    if (pause == 0 || !owns_console || !input_is_console) return false;
+    return pause != 2 || !succeeded;
+}
+
 int run_build(int argc, char** argv) {
-    if (argc < 2) return 0;
-    char exe[kPathBuffer];
-    char config[kPathBuffer];
-    if (!os_executable_path(exe) || !config_path_from(os_path_syntax(), exe, config)) return 0;
+    Run run = {};
+    run.argc = argc;
+    run.argv = argv;
+    bool any_variable = false;
+    if (any_variable_named_tolvane()) {
+        for (int i = 0; i < kSwitchCount; ++i) {
+            run.variables[i] = variable(kSwitches[i].variable);
+            any_variable = any_variable || run.variables[i] != nullptr;
+        }
+        run.log_variable = variable(kLog.variable);
+        run.ini_variable = variable(kIniVariable);
+    }
+    // Without an argument nothing is read, unless a variable asks for a
+    // word on it.
+    if (argc < 2 && !any_variable && run.log_variable == nullptr) return 0;
 
-    trace_enable(os_profile_int("DEBUG", "TRACE", 0, config) != 0);
-    bool exit_code = os_profile_int("DRIVER", "EXITCODE", 0, config) != 0;
-    // The switch was read from the file, so a trace always finds it; a run
-    // without the file is silent.
-    trace("configuration %s: found", config);
+    locate_config(run);
+    StageValues values;
+    read_first(run, values);
+    char log[kPathBuffer] = "";
+    int log_error = open_log(run, log);
+    trace_enable(run.switches[kTrace] != 0);
 
-    if (os_profile_int("DEBUG", "VIEW", 0, config) != 0)
-        for (int i = 0; i < argc; ++i) std::printf("%d:%s\n", i, argv[i]);
-
-    int status = run_stages(config, argc, argv);
-    int result = exit_code ? status : 0;
-    trace("exit status %d%s", result, exit_code ? "" : " (EXITCODE in [DRIVER] is not set)");
-    return result;
+    // Only a diagnosis asks whether the file is there: without one, a
+    // missing file reads as a file without keys.
+    bool readable = true;
+    if (trace_enabled())
+        readable = open_trace(run, log_error, log);
+    else if (run.switches[kDryRun] != 0)
+        readable = run.have_config && os_file_state(run.config) == FileState::readable;
+    if (argc < 2) return finish(run, -1);
+    if (run.switches[kView] != 0) list_arguments(argc, argv);
+    if (!run.have_config || !readable) {
+        trace("run ends: no configuration");
+        return finish(run, -1);
+    }
+    return finish(run, run_stages(run, values));
 }

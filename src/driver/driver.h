@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+#include "base/limits.h"
 #include "base/path.h"
 
 // The driver's whole run; returns the process's exit status. That is 0
@@ -17,13 +18,37 @@
 // "TRACE" in [DEBUG] not 0 writes a trace of the run to standard error.
 int run_build(int argc, char** argv);
 
+// What expand_placeholder made of an entry.
+enum class Expansion {
+    none,               // no "@": the entry stays as it is
+    expanded,           // the placeholder was replaced
+    not_placeholder,    // the number read is below 1: left as written
+    no_argument,        // the number read is above argc - 1: left as written
+    argument_too_long,  // the argument is longer than kMaxChars
+    result_too_long,    // the result would be longer than kMaxChars
+};
+
+struct PlaceholderResult {
+    Expansion what;
+    int number;         // the number read behind "@"
+    std::size_t at;     // offset of the entry's first "@"
+    std::size_t taken;  // characters read as the number (1 or 2)
+};
+
 // Rewrites the argument entry in `entry` (a kPathBuffer-byte buffer) in
 // place: a placeholder "@N" at the entry's first "@" becomes argument N, and
 // "@N." becomes argument N without its extension, the dot kept. Arguments
-// are numbered 1 to argc - 1. An entry without a valid placeholder, or whose
-// argument or result would not fit kMaxChars, stays as it is.
-void expand_placeholder(char* entry, int argc, char** argv);
-void expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv);
+// are numbered 1 to argc - 1. An entry without a valid placeholder stays as
+// it is; so does one whose argument or result would not fit kMaxChars,
+// which the caller must not pass on (the result says which).
+PlaceholderResult expand_placeholder(char* entry, int argc, char** argv);
+PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv);
+
+// Whether the run waits for a key before it ends, by PAUSE (0 never, 2 only
+// when the run did not succeed, any other value always), and only where
+// the driver owns its console and reads its input from it, so that no
+// script or build tool can ever hang on it.
+bool should_pause(int pause, bool succeeded, bool owns_console, bool input_is_console);
 
 // Composes the configuration path from the executable's path: the same
 // directory, file tolvane.ini. False, with `out` (kPathBuffer bytes) empty,

@@ -21,11 +21,33 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
         case Candidate::found:
             trace("trying %s: found, starting it", candidate);
             break;
-        case Candidate::not_started:
-            trace("trying %s: could not be started: %s (%s)", candidate, error_name(value),
-                  std::strerror(value));
+        case Candidate::not_started: {
+            const char* words = os_start_failure(candidate, value);
+            if (words != nullptr)
+                trace("trying %s: could not be started: %s (%s)", candidate, words, error_name(value));
+            else
+                trace("trying %s: could not be started: %s (%s)", candidate, error_name(value),
+                      std::strerror(value));
             break;
+        }
     }
+}
+
+// Where a dry search puts the file it found.
+char* dry_found = nullptr;
+
+int dry_launch(const char* file, const char* const*) {
+    std::size_t n = std::strlen(file);
+    if (n > kMaxChars) n = kMaxChars;
+    std::memcpy(dry_found, file, n);
+    dry_found[n] = '\0';
+    errno = 0;
+    return 0;
+}
+
+SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
+    return SearchOps{&os_path_syntax(), file_exists, launch, os_environment(),
+                     trace_enabled() ? trace_candidate : nullptr};
 }
 
 }  // namespace
@@ -46,7 +68,13 @@ int launch_file(const char* file, const char* const* vector) {
 }
 
 int run_tool(const char* name, const char* const* vector) {
-    const SearchOps ops = {&os_path_syntax(), file_exists, launch_file, os_environment(),
-                           trace_enabled() ? trace_candidate : nullptr};
-    return run_tool(ops, name, vector);
+    return run_tool(os_search(launch_file), name, vector);
+}
+
+int find_tool(const char* name, const char* const* vector, char* found) {
+    found[0] = '\0';
+    dry_found = found;
+    int result = run_tool(os_search(dry_launch), name, vector);
+    dry_found = nullptr;
+    return result;
 }

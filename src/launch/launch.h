@@ -17,6 +17,11 @@
 // started: ENOENT when it was found nowhere.
 int run_tool(const char* name, const char* const* vector);
 
+// The search of run_tool without the start: the file that would be started
+// goes into `found` (kPathBuffer bytes, cut to fit) and the result is 0;
+// -1 with errno set when none would be.
+int find_tool(const char* name, const char* const* vector, char* found);
+
 // What became of one candidate of the search.
 enum class Candidate {
     absent,       // the existence test failed; the value is its error number

@@ -89,7 +89,7 @@ void os_log_line(const char* text, std::size_t n);
 std::size_t os_log_stamp(char* out, std::size_t size);
 
 // The code page the driver works in, for the trace ("ANSI code page 1252",
-// "UTF-8 (code page 65001)"; "bytes as given" on POSIX).
+// "UTF-8 (code page 65001)"); empty on POSIX, where bytes pass as given.
 void os_describe_code_page(char* out, std::size_t size);
 
 // True when the driver is the only process attached to its console, so

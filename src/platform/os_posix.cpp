@@ -6,10 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/command_split.h"
 #include "platform/os.h"
@@ -71,14 +74,26 @@ namespace {
 // get it back at their start.
 bool pipe_signal_default = false;
 
+// The signal that ended the last tool, and whether its start failed with
+// ENOENT although the file exists (a missing interpreter or loader).
+int last_signal = 0;
+bool last_start_missing_part = false;
+
+int log_fd = -1;
+
 }  // namespace
 
 void os_init() {
     // A listing written into a pipe that nobody reads must not end the run
     // before the tools ran: the write fails silently, as on Windows.
-    struct sigaction old;
-    pipe_signal_default = sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL;
-    if (pipe_signal_default) std::signal(SIGPIPE, SIG_IGN);
+    // Set first and asked what it was in the same call; only a handler
+    // other than the default is put back.
+    struct sigaction ignore = {};
+    struct sigaction old = {};
+    ignore.sa_handler = SIG_IGN;
+    if (sigaction(SIGPIPE, &ignore, &old) != 0) return;
+    pipe_signal_default = old.sa_handler == SIG_DFL;
+    if (!pipe_signal_default) sigaction(SIGPIPE, &old, nullptr);
 }
 
 const PathSyntax& os_path_syntax() { return posix_syntax(); }
@@ -104,6 +119,46 @@ int os_profile_int(const char* section, const char* key, int def, const char* fi
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_int(source, read_piece_buffer, kReadPiece, section, key, def);
     });
+}
+
+void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
+    with_profile_source(file, [&](const ProfileSource& source) {
+        profile_read_queries(source, read_piece_buffer, kReadPiece, queries, count);
+        return 0;
+    });
+}
+
+std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    return with_profile_source(file, [&](const ProfileSource& source) {
+        return profile_read_keys(source, read_piece_buffer, kReadPiece, section, out, out_size);
+    });
+}
+
+FileState os_file_state(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileState::absent : FileState::unreadable;
+    struct stat st;
+    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    return regular ? FileState::readable : FileState::unreadable;
+}
+
+bool os_absolute_path(const char* path, char* out) {
+    std::size_t len = std::strlen(path);
+    if (path[0] == '/') {
+        if (len > kMaxChars) return false;
+        std::memcpy(out, path, len + 1);
+        return true;
+    }
+    if (getcwd(out, kPathBuffer) == nullptr) return false;
+    std::size_t dir = std::strlen(out);
+    if (dir > 0 && out[dir - 1] != '/') out[dir++] = '/';
+    if (dir + len > kMaxChars) {
+        out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out + dir, path, len + 1);
+    return true;
 }
 
 bool os_file_exists(const char* path) {
@@ -147,6 +202,8 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     rc = posix_spawn(&pid, file, nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
     std::free(argv);
+    last_signal = 0;
+    last_start_missing_part = rc == ENOENT;
     if (rc != 0) {
         // The file exists (the search tested it), so a missing interpreter
         // or loader means it cannot be started, not that it is absent.
@@ -159,8 +216,75 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     }
     errno = 0;
     if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    if (WIFSIGNALED(status)) {
+        last_signal = WTERMSIG(status);
+        return 128 + last_signal;
+    }
     return -1;
+}
+
+int os_last_signal() { return last_signal; }
+
+int os_status_seen(int status) { return status & 0xFF; }
+
+const char* os_start_failure(const char* file, int error) {
+    if (error != ENOEXEC || !last_start_missing_part) return nullptr;
+    char head[4] = {};
+    int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    ssize_t n = read(fd, head, sizeof head);
+    close(fd);
+    if (n >= 2 && head[0] == '#' && head[1] == '!') return "its interpreter is missing";
+    if (n == 4 && std::memcmp(head,
+                              "\x7f"
+                              "ELF",
+                              4) == 0)
+        return "its program loader is missing";
+    return nullptr;
+}
+
+bool os_log_open(const char* path) {
+    if (log_fd >= 0) close(log_fd);
+    log_fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    return log_fd >= 0;
+}
+
+void os_log_line(const char* text, std::size_t n) {
+    // One write per line: with O_APPEND the system places it whole at the
+    // end, also when other drivers append to the same file at once.
+    while (log_fd >= 0 && n > 0) {
+        ssize_t done = write(log_fd, text, n);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return;
+        text += done;
+        n -= static_cast<std::size_t>(done);
+    }
+}
+
+std::size_t os_log_stamp(char* out, std::size_t size) {
+    struct timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm utc = {};
+    gmtime_r(&now.tv_sec, &utc);
+    int n = std::snprintf(out, size, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ [%ld] ", utc.tm_year + 1900,
+                          utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                          now.tv_nsec / 1000000, static_cast<long>(getpid()));
+    return n < 0 ? 0 : std::min(static_cast<std::size_t>(n), size - 1);
+}
+
+void os_describe_code_page(char* out, std::size_t size) {
+    if (size > 0) out[0] = '\0';
+}
+
+bool os_owns_console() { return false; }
+
+bool os_input_is_console() { return isatty(STDIN_FILENO) == 1; }
+
+void os_pause(const char* prompt) {
+    std::fprintf(stderr, "%s\n", prompt);
+    char key;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
 }
 
 const char* const* os_environment() { return environ; }

@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -7,10 +8,6 @@
 #include "base/path.h"
 
 namespace {
-
-// Characters taken from an integer value, as the Windows call reads at most
-// this many before it converts.
-constexpr std::size_t kIntBuffer = 30;
 
 bool is_blank(char c) { return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1a'; }
 
@@ -29,9 +26,11 @@ std::string_view cut_at_nul(std::string_view s) {
 // True when the name `a` from the file, which a NUL byte ends, is `b`
 // without regard to case. `b` holds no NUL byte (it comes from a C string),
 // so only a NUL right behind its length can end `a` in time.
+// Compared from the end, where keys such as ASMLIST_01 and ASMLIST_02
+// differ.
 bool same_name(std::string_view a, std::string_view b) {
     if (a.size() < b.size() || (a.size() > b.size() && a[b.size()] != '\0')) return false;
-    for (std::size_t i = 0; i < b.size(); ++i)
+    for (std::size_t i = b.size(); i-- > 0;)
         if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     return true;
 }
@@ -64,7 +63,8 @@ bool refill(Window& w) {
     if (w.at_end) return false;
     std::size_t kept = w.end - w.begin;
     if (kept == w.capacity) {
-        char* longer = static_cast<char*>(std::malloc(2 * w.capacity));
+        char* longer =
+            2 * w.capacity <= kProfileLineMax ? static_cast<char*>(std::malloc(2 * w.capacity)) : nullptr;
         if (longer == nullptr) {
             w.at_end = w.failed = true;
             return false;
@@ -148,6 +148,13 @@ bool take_line(Window& w, std::string_view& line) {
     }
 }
 
+// A UTF-8 byte-order mark at the very start is no part of the first line.
+void skip_bom(Window& w) {
+    while (w.end - w.begin < 3 && refill(w)) {
+    }
+    if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;
+}
+
 // Finds the key's line; false when the key is absent. `has_value` tells
 // whether the line had an "=", `value` is the trimmed text behind it (in
 // the window, valid until it moves).
@@ -156,9 +163,7 @@ bool find_key(Window& w, const char* section_name, const char* key_name, std::st
     // The names asked for are trimmed like the names in the file.
     std::string_view section = trim(section_name);
     std::string_view key = trim(key_name);
-    while (w.end - w.begin < 3 && refill(w)) {
-    }
-    if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;
+    skip_bom(w);
     bool in_section = false;
     std::string_view line;
     for (;;) {
@@ -184,16 +189,146 @@ bool find_key(Window& w, const char* section_name, const char* key_name, std::st
     }
 }
 
+// Places a found value in `out` as a string lookup answers: a pair of
+// equal quotes around it removed, cut to out_size - 1 characters.
+std::size_t place_value(std::string_view value, char* out, std::size_t out_size) {
+    if (out_size == 0) return 0;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    std::size_t n = value.size() < out_size - 1 ? value.size() : out_size - 1;
+    std::memcpy(out, value.data(), n);
+    out[n] = '\0';
+    return n;
+}
+
 std::size_t lookup_string(Window& w, const char* section, const char* key, char* out, std::size_t out_size) {
     if (out_size == 0) return 0;
     out[0] = '\0';
     std::string_view value;
     bool has_value = false;
     if (!find_key(w, section, key, value, has_value) || !has_value) return 0;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    std::size_t n = value.size() < out_size - 1 ? value.size() : out_size - 1;
-    std::memcpy(out, value.data(), n);
+    return place_value(value, out, out_size);
+}
+
+// Where a query of a batch stands in the one pass over the file.
+enum class Place : unsigned char {
+    before,  // its section has not begun yet
+    inside,  // the current section is the first of its name
+    after,   // that section has ended; later ones of its name do not count
+};
+
+struct Pending {
+    std::string_view section;
+    std::string_view key;
+    Place place;
+    bool answered;
+};
+
+// The queries of one pass, and how many of them a later line can still
+// answer: `open` in all, `inside` of them in the current section.
+struct Batch {
+    Pending pending[kProfileBatch];
+    ProfileQuery* queries;
+    std::size_t count;
+    std::size_t open;
+    std::size_t inside;
+};
+
+// A header line: the sections it ends and the one it begins.
+void enter_section(std::string_view name, Batch& b) {
+    for (std::size_t i = 0; i < b.count; ++i) {
+        Pending& p = b.pending[i];
+        if (p.place == Place::inside) {
+            p.place = Place::after;
+            if (!p.answered) --b.open, --b.inside;
+        }
+        if (p.place == Place::before && same_name(name, p.section)) {
+            p.place = Place::inside;
+            if (!p.answered) ++b.inside;
+        }
+    }
+}
+
+// A key line inside a wanted section answers each query of that key that
+// the line is the first for; a line without "=" answers with nothing.
+void offer_key(std::string_view line, Batch& b) {
+    std::size_t eq = line.find('=');
+    std::string_view name = eq == std::string_view::npos ? line : trim(line.substr(0, eq));
+    for (std::size_t i = 0; i < b.count; ++i) {
+        Pending& p = b.pending[i];
+        if (p.place != Place::inside || p.answered || !same_name(name, p.key)) continue;
+        p.answered = true;
+        --b.open, --b.inside;
+        ProfileQuery& q = b.queries[i];
+        if (eq != std::string_view::npos)
+            q.length = place_value(cut_at_nul(trim(line.substr(eq + 1))), q.out, q.out_size);
+    }
+}
+
+// One pass over the file for up to kProfileBatch queries. It stops as soon as
+// every query is answered or its section has ended.
+void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
+    Batch b;
+    b.queries = queries;
+    b.count = b.open = count;
+    b.inside = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        b.pending[i] = Pending{trim(queries[i].section), trim(queries[i].key), Place::before, false};
+        queries[i].length = 0;
+        if (queries[i].out_size > 0) queries[i].out[0] = '\0';
+    }
+    skip_bom(w);
+    std::string_view line;
+    while (b.open > 0) {
+        if (b.inside == 0 && !skip_to_bracket_line(w)) break;
+        if (!take_line(w, line)) break;
+        line = trim(line);
+        if (line.empty()) continue;
+        std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+        if (close != std::string_view::npos)
+            enter_section(trim(line.substr(1, close - 1)), b);
+        else if (b.inside > 0)
+            offer_key(line, b);
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        if (queries[i].integer != nullptr && queries[i].length > 0)
+            *queries[i].integer = profile_parse_int(
+                std::string_view(queries[i].out, std::min(queries[i].length, kProfileIntBuffer - 1)));
+}
+
+// The names of the keys of the first section named `section`, in file
+// order, each ended by a NUL and the list by one more; names that do not
+// fit are left out whole. Returns the bytes in front of the last NUL.
+std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_t out_size) {
+    if (out_size < 2) {
+        if (out_size == 1) out[0] = '\0';
+        return 0;
+    }
+    std::size_t n = 0;
+    bool in_section = false;
+    bool full = false;
+    skip_bom(w);
+    std::string_view line;
+    while (!full) {
+        if (!in_section && !skip_to_bracket_line(w)) break;
+        if (!take_line(w, line)) break;
+        line = trim(line);
+        if (line.empty()) continue;
+        std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+        if (close != std::string_view::npos) {
+            if (in_section) break;
+            in_section = same_name(trim(line.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!in_section) continue;
+        std::string_view name = cut_at_nul(trim(line.substr(0, line.find('='))));
+        if (name.empty()) continue;
+        full = n + name.size() + 2 > out_size;
+        if (full) break;
+        std::memcpy(out + n, name.data(), name.size());
+        n += name.size();
+        out[n++] = '\0';
+    }
     out[n] = '\0';
     return n;
 }
@@ -254,13 +389,39 @@ int profile_parse_int(std::string_view s) {
 }
 
 int profile_get_int(std::string_view text, const char* section, const char* key, int def) {
-    char value[kIntBuffer];
+    char value[kProfileIntBuffer];
     return to_int(value, profile_get_string(text, section, key, value, sizeof value), def);
 }
 
 int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                      const char* section, const char* key, int def) {
-    char value[kIntBuffer];
+    char value[kProfileIntBuffer];
     return to_int(value,
                   profile_read_string(source, scratch, scratch_size, section, key, value, sizeof value), def);
+}
+
+void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count) {
+    Window w = text_window(text);
+    read_batch(w, queries, std::min(count, kProfileBatch));
+}
+
+void profile_read_queries(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                          ProfileQuery* queries, std::size_t count) {
+    Window w = source_window(source, scratch, scratch_size);
+    read_batch(w, queries, std::min(count, kProfileBatch));
+    std::free(w.heap);
+}
+
+std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                              const char* section_name, char* out, std::size_t out_size) {
+    Window w = source_window(source, scratch, scratch_size);
+    std::size_t n = list_keys(w, trim(section_name), out, out_size);
+    std::free(w.heap);
+    return n;
+}
+
+std::size_t profile_get_keys(std::string_view text, const char* section_name, char* out,
+                             std::size_t out_size) {
+    Window w = text_window(text);
+    return list_keys(w, trim(section_name), out, out_size);
 }

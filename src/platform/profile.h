@@ -37,11 +37,17 @@ struct ProfileSource {
     void* context;
 };
 
+// The longest buffer a line may take. A reading that meets a longer line
+// ends there as if the file could be read no further.
+constexpr std::size_t kProfileLineMax = 16u << 20;
+
 // profile_get_string and profile_get_int over a source that is read piece
 // by piece into `scratch` (scratch_size bytes, at least 4), so that a
 // lookup in a file of any size needs no more memory than that. Only a line
 // longer than the scratch buffer takes memory from the heap, for the time
-// of the lookup; where that fails, the lookup finds nothing.
+// of the lookup, doubling up to kProfileLineMax (so a reading never holds
+// more than one and a half times that); where that fails, the lookup finds
+// nothing from that line on.
 std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                                 const char* section, const char* key, char* out, std::size_t out_size);
 int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scratch_size,
@@ -69,12 +75,20 @@ struct ProfileQuery {
     int* integer;
 };
 
+// Queries that one pass answers; the driver asks at most 27 at a time.
+constexpr std::size_t kProfileBatch = 32;
+
 // Answers every query of the batch from one pass over the source, each as
-// profile_read_string or profile_read_int alone would.
+// profile_read_string or profile_read_int alone would. Only the first
+// kProfileBatch queries are answered.
 void profile_read_queries(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                           ProfileQuery* queries, std::size_t count);
 void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count);
 
-// The key names of `section` as os_profile_keys gives them.
+// The key names of the first section named `section`, in file order, each
+// ended by a NUL and the list by one more (lines without "=" are keys too,
+// empty names are left out); a name that does not fit ends the list.
+// Returns the bytes in front of the last NUL.
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section, char* out, std::size_t out_size);
+std::size_t profile_get_keys(std::string_view text, const char* section, char* out, std::size_t out_size);
