@@ -43,6 +43,10 @@ PADDING_SIZES="10 1000 100000"
 
 log() { printf '%s\n' "$*" >&2; }
 
+# The driver also takes switches and another configuration from TOLVANE_
+# variables; every contender must run with the configuration set up here.
+for variable in $(env | sed -n 's/^\(TOLVANE_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
+
 # --- build ---------------------------------------------------------------
 
 build() {

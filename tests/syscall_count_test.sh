@@ -42,6 +42,10 @@ LNKLIST_02=-o @1.exe
 LNKLIST_03=-m @1.map
 EOF
 
+# The driver's switches and TOLVANE_INI come from the environment too; the
+# run must see only the file above.
+for variable in $(env | sed -n 's/^\(TOLVANE_[A-Za-z0-9_]*\)=.*/\1/p'); do unset "$variable"; done
+
 cd "$tmp/project"
 strace -qq -e signal=none -o "$tmp/calls" "$tmp/bin/tolvane" src/demo.asm >"$tmp/out" 2>&1 ||
     fail "the driver ended with status $?: $(cat "$tmp/out")"

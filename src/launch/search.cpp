@@ -143,9 +143,11 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
         // lone lead byte it reads as that character's second byte.
         bool name_follows_separator = true;
         if (!ends_in_separator(syntax, std::string_view(dir, len))) {
+            bool behind_lead = syntax.lead[static_cast<unsigned char>(dir[len - 1])];
             dir[len++] = separator_char(syntax);
             dir[len] = '\0';
-            name_follows_separator = !is_trail_byte(syntax, std::string_view(dir, len), len - 1);
+            name_follows_separator =
+                !behind_lead || !is_trail_byte(syntax, std::string_view(dir, len), len - 1);
         }
         if (len + name_len >= kPathBuffer) break;
         std::memcpy(dir + len, name, name_len + 1);
