@@ -1,25 +1,50 @@
 # Installation and packages. tolvane reads tolvane.ini from the directory of
-# its own executable, so an example configuration is installed beside it.
-# Linux: bin/tolvane, bin/tolvane.ini, the manual page and the README; a
-# .tar.gz. Windows: tolvane.exe, tolvane.ini and README.md side by side; a .zip.
+# its own executable, so an example configuration goes beside it; the
+# user's own tolvane.ini there is never replaced.
+# Linux: bin/tolvane, bin/tolvane.ini (only where there is none), the manual
+# page, and README.md, LICENSE and tolvane.ini.example in share/doc/tolvane;
+# a .tar.gz. Windows: tolvane.exe, tolvane.ini.example, README.md and LICENSE
+# side by side; a .zip that can be unpacked over an older one and keeps the
+# tolvane.ini made from the example.
+# `cmake --install --strip` strips the driver; packages are always stripped.
 
 if(WIN32)
-  set(TOLVANE_BIN_DIR .)
-  install(TARGETS tolvane RUNTIME DESTINATION ${TOLVANE_BIN_DIR})
-  install(FILES examples/windows/nasm/tolvane.ini DESTINATION ${TOLVANE_BIN_DIR})
-  install(FILES README.md DESTINATION .)
+  install(TARGETS tolvane RUNTIME DESTINATION .)
+  install(FILES examples/windows/nasm/tolvane.ini DESTINATION . RENAME tolvane.ini.example)
+  install(FILES README.md LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
+  # The files at the top of the archive, so that a new version unpacks into
+  # the folder of the old one: the user's tolvane.ini is not in the archive.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(TOLVANE_PACKAGE_SYSTEM win64)
+  if(TOLVANE_UTF8)
+    string(APPEND TOLVANE_PACKAGE_SYSTEM -utf8)
+  endif()
 else()
   include(GNUInstallDirs)
   install(TARGETS tolvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES man/tolvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The configuration a fresh installation works with at once; the same
+  # file, always current, is the example in the documentation directory.
+  install(CODE "
+    set(tolvane_ini \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolvane.ini\")
+    if(EXISTS \"\$ENV{DESTDIR}\${tolvane_ini}\")
+      message(STATUS \"Keeping: \$ENV{DESTDIR}\${tolvane_ini} (the example is tolvane.ini.example in ${CMAKE_INSTALL_DOCDIR})\")
+    else()
+      file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" TYPE FILE
+           FILES \"${PROJECT_SOURCE_DIR}/examples/tolvane.ini\")
+    endif()")
+  install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME tolvane.ini.example)
+  configure_file(man/tolvane.1 ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/tolvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR TGZ)
+  set(TOLVANE_PACKAGE_SYSTEM ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
 endif()
 
 set(CPACK_PACKAGE_NAME tolvane)
 set(CPACK_PACKAGE_VENDOR "tolvane")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A small build driver that runs an assembler and a linker")
-set(CPACK_PACKAGE_FILE_NAME "tolvane-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES TRUE)
+set(CPACK_PACKAGE_FILE_NAME "tolvane-${PROJECT_VERSION}-${TOLVANE_PACKAGE_SYSTEM}")
 include(CPack)

@@ -55,9 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::string expected = texts[0];
-    for (std::size_t k = 1; k < used; ++k) expected += " " + texts[k];
+    std::string tail_texts;
+    for (std::size_t k = 1; k < used; ++k) {
+        expected += " " + texts[k];
+        tail_texts += texts[k];
+    }
+    if (tail_texts.empty()) expected = texts[0];
     char* line = build_command_line(vector);
-    check(line != nullptr && expected == line, "the slots up to the first null are joined by single blanks");
+    check(line != nullptr && expected == line,
+          "the slots up to the first null are joined by single blanks, slot 0 alone when they hold no text");
 
     // The tail as the POSIX launch hands it to the splitting.
     const char* tail = line + texts[0].size();

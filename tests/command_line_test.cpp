@@ -22,8 +22,11 @@ TEST(BuildCommandLine, JoinsSlotsUpToTheFirstEmptyOne) {
     EXPECT_EQ(command_line({"X"}), "X");
     EXPECT_EQ(command_line({"X", nullptr, "Y"}), "X");
     EXPECT_EQ(command_line({"X", "", "Y"}), "X  Y");
-    EXPECT_EQ(command_line({"X", ""}), "X ");
-    EXPECT_EQ(command_line({"X", "", nullptr, "Z"}), "X ");
+    EXPECT_EQ(command_line({"X", ""}), "X");
+    EXPECT_EQ(command_line({"X", "", ""}), "X");
+    EXPECT_EQ(command_line({"X", "", nullptr, "Z"}), "X");
+    EXPECT_EQ(command_line({"X", "", "", "Y"}), "X   Y");
+    EXPECT_EQ(command_line({"X", "Y", ""}), "X Y ");
     EXPECT_EQ(command_line({"C:\\my tools\\as.exe", "-o \"a b\"", "x\\\"y"}),
               "C:\\my tools\\as.exe -o \"a b\" x\\\"y");
 

@@ -271,6 +271,7 @@ TEST_F(BadInputTest, PathValues) {
         {"one entry of 100,000 characters", "/" + std::string(99999, 'x') + ":" + root + "/found", ""},
         {"an entry of 257 characters", at257 + ":" + root + "/found", in257},
         {"an entry of 258 characters ends the walk", at258 + ":" + root + "/found", ""},
+        {"an entry that is a regular file", driver + ":" + root + "/found", found},
         {"a quote left open", "\"" + root + "/found", found},
         {"quotes and separators only", "\"\"\"::::\"\"", ""},
         {"empty", "", ""},
@@ -332,15 +333,16 @@ TEST_F(BadInputTest, ToolsThatCannotBeStarted) {
         for (const std::string& name : {root + "/tools/bad", "bad"s}) {
             std::string what = c.name + " as " + name;
             forget_runs();
-            remove_tree(root + "/project/bad");
+            remove_tree(root + "/first/bad");
             remove_tree(root + "/tools/bad");
             remove_tree(later + ".log");
-            c.make(name[0] == '/' ? name : root + "/project/bad");
+            make_dir(root + "/first");
+            c.make(name[0] == '/' ? name : root + "/first/bad");
             ini("[ASM]\nASSEMBLER=" + name + "\n[LNK]\nLINKER=" + lnk_tool + "\n");
-            expect_silent(run({"src.s"}, {"PATH=" + root + "/later"}), what);
+            expect_silent(run({"src.s"}, {"PATH=" + root + "/first:" + root + "/later"}), what);
             EXPECT_EQ(access(marker.c_str(), F_OK), -1) << what << ": something ran the script";
-            // Only a bare name that is not there is looked for along PATH;
-            // the linker runs only behind an assembler that ran.
+            // Only a bare name that is not there is looked for further
+            // along PATH; the linker runs only behind an assembler that ran.
             std::size_t found = c.missing && name == "bad" ? 1 : 0;
             EXPECT_EQ(runs(later).size(), found) << what;
             EXPECT_EQ(runs(lnk_tool).size(), found) << what;
@@ -437,12 +439,18 @@ TEST_F(BadInputTest, ExecutableReachedThroughSymbolicLinks) {
 }
 
 TEST_F(BadInputTest, ExecutableOrConfigurationPathTooLong) {
-    // A real path of more than 259 characters, and one of 259 whose
-    // configuration path would not fit: the configuration counts as absent.
+    // A real path of more than 259 characters, also where a long file name
+    // in a short directory leaves room for the configuration path, and one
+    // of 259 whose configuration path would not fit: the configuration
+    // counts as absent.
     struct Case {
         std::size_t dir_length;
         std::string name;
-    } cases[] = {{256, "tolvane"}, {257, "t"}, {200, "tolvane"}};
+    } cases[] = {{256, "tolvane"},
+                 {257, "t"},
+                 {200, "tolvane"},
+                 {100, std::string(158, 'n')},
+                 {100, std::string(159, 'n')}};
     for (const Case& c : cases) {
         forget_runs();
         std::string dir = dir_of_length(c.dir_length);

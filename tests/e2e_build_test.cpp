@@ -202,6 +202,8 @@ TEST_F(DriverTest, OverlongExpansionStopsItsStage) {
          "LNKLIST_01=-o @1.out\nLNKLIST_02=@1.o\n", 1, 0},
         {"result of 259", std::string(254, 'b') + ".s", "ASMLIST_01=-o @1.o\n", "", 1, 1},
         {"a later entry", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_02=xx@1.obj\n", "", 0, 0},
+        {"an entry never passed", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_03=xx@1.obj\n", "", 1,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

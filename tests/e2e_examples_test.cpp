@@ -1,8 +1,10 @@
 // The shipped example configurations, with the real assemblers and linker:
-// each must turn the example source into a program that prints its greeting.
+// each must turn the example source, also under a path with blanks, into a
+// program that prints its greeting.
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 #include "e2e_support.h"
@@ -27,7 +29,10 @@ struct Example {
     const char* ini;
     const char* source;
     const char* assembler;
+    const char* as_given;  // the source's path below the project, as passed to tolvane
 };
+
+void PrintTo(const Example& e, std::ostream* os) { *os << e.ini << " on " << e.as_given; }
 
 class ExampleTest : public DriverTest, public ::testing::WithParamInterface<Example> {};
 
@@ -35,21 +40,27 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
     const Example& e = GetParam();
     if (!on_path(e.assembler) || !on_path("ld")) GTEST_SKIP() << e.assembler << " or ld not installed";
     ini(read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.ini));
-    std::string name = std::string(e.source).substr(std::string(e.source).rfind('/') + 1);
-    write_file(root + "/project/" + name, read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.source));
+    std::string given = e.as_given;
+    std::size_t slash = given.rfind('/');
+    if (slash != std::string::npos) make_dir(root + "/project/" + given.substr(0, slash));
+    write_file(root + "/project/" + given, read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.source));
 
-    ProcessResult build = run({name});
+    ProcessResult build = run({given});
     EXPECT_EQ(build.status, 0);
     EXPECT_EQ(build.out + build.err, "");
-    std::string program = root + "/project/" + name.substr(0, name.rfind('.')) + ".out";
+    std::string stem = root + "/project/" + given.substr(0, given.rfind('.'));
+    EXPECT_EQ(access((stem + ".o").c_str(), F_OK), 0) << stem << ".o";
+    std::string program = stem + ".out";
     ProcessResult greeting = run_process(program, {program}, root + "/project");
     EXPECT_EQ(greeting.status, 0);
     EXPECT_EQ(greeting.out, "Hello from tolvane!\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, ExampleTest,
-                         ::testing::Values(Example{"examples/tolvane.ini", "examples/hello/hello.s", "as"},
-                                           Example{"examples/nasm/tolvane.ini", "examples/hello/hello.asm",
-                                                   "nasm"}));
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, ExampleTest,
+    ::testing::Values(Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "hello.s"},
+                      Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello world.s"},
+                      Example{"examples/nasm/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm",
+                              "my src/hello world.asm"}));
 
 }  // namespace

@@ -24,13 +24,22 @@ protected:
     ProcessResult run_with_path(const std::string& path) { return run({"src"}, {"PATH=" + path}); }
 };
 
-TEST_F(SearchTest, CurrentDirectoryComesBeforePath) {
+// A tree being built may ship a file named like the tool: it runs only
+// when named with its directory.
+TEST_F(SearchTest, CurrentDirectoryIsNotSearchedImplicitly) {
     std::string here = tool_in(root + "/project", "mytool");
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");
     run_with_path(root + "/p1");
-    EXPECT_EQ(runs(here).size(), 1u);
-    EXPECT_TRUE(runs(there).empty());
+    EXPECT_TRUE(runs(here).empty());
+    EXPECT_EQ(runs(there).size(), 1u);
+    run_with_path("/nonexistent");
+    EXPECT_TRUE(runs(here).empty());
+    asm_named("./mytool");
+    run_with_path(root + "/p1");
+    ASSERT_EQ(runs(here).size(), 1u);
+    EXPECT_EQ(runs(here)[0].argv, (Args{"./mytool", "src"}));
+    EXPECT_EQ(runs(there).size(), 1u);
 }
 
 TEST_F(SearchTest, FoundInThirdPathEntryWithNameAsConfigured) {
@@ -57,19 +66,20 @@ TEST_F(SearchTest, NotFoundAnywhere) {
 }
 
 TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
-    make_dir(root + "/project/mytool");
+    make_dir(root + "/p0");
+    make_dir(root + "/p0/mytool");
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");
-    EXPECT_EQ(run_with_path(root + "/p1").status, 0);
+    EXPECT_EQ(run_with_path(root + "/p0:" + root + "/p1").status, 0);
     EXPECT_TRUE(runs(there).empty());
 }
 
 TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
-    std::string here = tool_in(root + "/project", "mytool");
-    chmod(here.c_str(), 0644);
+    std::string first = tool_in(root + "/p0", "mytool");
+    chmod(first.c_str(), 0644);
     std::string there = tool_in(root + "/p1", "mytool");
     asm_named("mytool");
-    run_with_path(root + "/p1");
+    run_with_path(root + "/p0:" + root + "/p1");
     EXPECT_TRUE(runs(there).empty());
 }
 

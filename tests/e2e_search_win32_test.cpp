@@ -93,6 +93,23 @@ TEST_F(WinSearchTest, DirectoryNamedLikeTheToolStopsTheSearch) {
     EXPECT_TRUE(runs(there).empty());
 }
 
+TEST_F(WinSearchTest, CurrentDirectoryIsSkippedWhenTheEnvironmentSaysSo) {
+    std::string here = probe_at(root + "/project", "mytool.exe");
+    std::string there = probe_at(root + "/p1", "mytool.exe");
+    asm_named("mytool");
+    std::vector<std::string> env = {"", "PATH=" + windows_path(root + "/p1")};
+    for (const char* skip : {"NoDefaultCurrentDirectoryInExePath=", "NODEFAULTCURRENTDIRECTORYINEXEPATH=1"}) {
+        env[0] = skip;
+        run_process(driver, {driver, "src"}, root + "/project", env);
+    }
+    EXPECT_TRUE(runs(here).empty());
+    EXPECT_EQ(runs(there).size(), 2u);
+    env[0] = "NoDefaultCurrentDirectoryInExePathX=1";
+    run_process(driver, {driver, "src"}, root + "/project", env);
+    EXPECT_EQ(runs(here).size(), 1u);
+    EXPECT_EQ(runs(there).size(), 2u);
+}
+
 TEST_F(WinSearchTest, ForwardSlashKeepsAMissingNameOffPath) {
     make_dir(root + "/p1");
     std::string there = probe_at(root + "/p1/sub", "mytool.exe");

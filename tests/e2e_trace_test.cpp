@@ -27,9 +27,8 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
     EXPECT_EQ(r.err, "tolvane: tolvane " TOLVANE_VERSION ": configuration " + root +
                          "/bin/tolvane.ini (beside the executable): found\n" +
                          "tolvane: assembler: ASSEMBLER=mytool\n" +
-                         "tolvane: assembler: command line: mytool -o src.o src.s\n" +
-                         "tolvane: trying ./mytool: not found\n" +  //
-                         "tolvane: trying " + root + "/p1/mytool: not found\n" + "tolvane: trying " + root +
+                         "tolvane: assembler: command line: mytool -o src.o src.s\n" + "tolvane: trying " +
+                         root + "/p1/mytool: not found\n" + "tolvane: trying " + root +
                          "/p2/mytool: found, starting it\n" + "tolvane: assembler: exit status 0\n" +  //
                          "tolvane: linker: LINKER=" + lnk_tool + "\n" +
                          "tolvane: linker: command line: " + lnk_tool + " src.o\n" + "tolvane: trying " +
@@ -67,6 +66,13 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          "0",
          137,
          {"assembler: killed by SIGKILL (status 137)", "run ends: the assembler failed (status 137)"}},
+        {"assembler fails with a status above 127",
+         asm_tool,
+         lnk_tool,
+         "200",
+         "0",
+         200,
+         {"assembler: exit status 200", "run ends: the assembler failed (status 200)"}},
         {"linker fails",
          asm_tool,
          lnk_tool,
@@ -138,8 +144,8 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
     }
 }
 
-// Both switches live in the file, so a run that never reads it ends with 0
-// and writes nothing.
+// Without the variables, a run that never reads the file (no argument, no
+// file) ends with 0 and writes nothing, whatever the file says.
 TEST_F(TraceTest, RunsThatNeverReadTheFileStaySilent) {
     tool_status(asm_tool, "3");
     named("[DEBUG]\nTRACE=1\n[DRIVER]\nEXITCODE=1\n", asm_tool, lnk_tool);

@@ -111,11 +111,17 @@ TEST(ExpandPlaceholder, PosixExamples) {
 TEST(ExpandPlaceholder, TwoDigitNumbers) {
     std::vector<std::string> five = {"a", "b", "c", "d", "e"};
     EXPECT_EQ(expand(posix_syntax(), "@12", five), "@12");
+    EXPECT_EQ(expand(posix_syntax(), "@19", five), "@19");
     EXPECT_EQ(expand(posix_syntax(), "@5", five), "e");
-    std::vector<std::string> twelve(12, "x");
-    twelve[11] = "twelfth";
-    EXPECT_EQ(expand(posix_syntax(), "@12", twelve), "twelfth");
-    EXPECT_EQ(expand(posix_syntax(), "@123", twelve), "twelfth3");
+    std::vector<std::string> twenty(20, "x");
+    twenty[8] = "ninth";
+    twenty[11] = "twelfth";
+    twenty[18] = "nineteenth";
+    EXPECT_EQ(expand(posix_syntax(), "@12", twenty), "twelfth");
+    EXPECT_EQ(expand(posix_syntax(), "@123", twenty), "twelfth3");
+    EXPECT_EQ(expand(posix_syntax(), "@19", twenty), "nineteenth");
+    EXPECT_EQ(expand(posix_syntax(), "@09.o", twenty), "ninth.o");
+    EXPECT_EQ(expand(posix_syntax(), "@10", twenty), "x");
 }
 
 TEST(ExpandPlaceholder, Stems) {

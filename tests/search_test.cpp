@@ -150,7 +150,7 @@ TEST_F(Search, PathEntriesQuotedOrEmpty) {
     EXPECT_EQ(w.calls, (Calls{"?.\\t.exe"}));
     w.calls.clear();
     run(posix_syntax(), "t", {"PATH=\"/a:b\"::/c/:\"/d\"e"});
-    EXPECT_EQ(w.calls, (Calls{"?./t", "?/a:b/t", "?/c/t", "?/de/t"}));
+    EXPECT_EQ(w.calls, (Calls{"?/a:b/t", "?/c/t", "?/de/t"}));
 }
 
 TEST_F(Search, ToolEndingWithMinusOneStopsUnlessNetworkPath) {
@@ -187,16 +187,61 @@ TEST_F(Search, DoubleByteEntryEndingInBackslashByte) {
 }
 
 TEST_F(Search, PosixRules) {
-    w.programs = {{"/c/as", 0}};
+    // A bare name is looked for along PATH only, even when the current
+    // directory holds a file of that name; "./as" names that file.
+    w.programs = {{"/c/as", 0}, {"./as", 5}};
     EXPECT_EQ(run(posix_syntax(), "as", {"PATH=/a:/b/:/c"}), 0);
-    EXPECT_EQ(w.calls, (Calls{"?./as", "?/a/as", "?/b/as", "?/c/as", "!/c/as"}));
+    EXPECT_EQ(w.calls, (Calls{"?/a/as", "?/b/as", "?/c/as", "!/c/as"}));
+    w.calls.clear();
+    EXPECT_EQ(run(posix_syntax(), "./as", {"PATH=/c"}), 5);
+    EXPECT_EQ(w.calls, (Calls{"?./as", "!./as"}));
     w.calls.clear();
     run(posix_syntax(), "as.exe", {"PATH=/a"});
-    EXPECT_EQ(w.calls, (Calls{"?./as.exe", "?/a/as.exe"}));
+    EXPECT_EQ(w.calls, (Calls{"?/a/as.exe"}));
     w.calls.clear();
-    EXPECT_EQ(run(posix_syntax(), "tool"), -1);
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(w.calls, (Calls{"?./tool"}));
+    run(posix_syntax(), "as", {"PATH=.:/c"});
+    EXPECT_EQ(w.calls, (Calls{"?./as", "!./as"}));
+
+    // Not found, with PATH missing, empty, or ended before any attempt.
+    for (std::vector<std::string> env : {std::vector<std::string>{}, {"PATH="}, {"PATH=\"\":/c"}}) {
+        w.calls.clear();
+        errno = EINTR;
+        EXPECT_EQ(run(posix_syntax(), "tool", env), -1);
+        EXPECT_EQ(errno, ENOENT);
+        EXPECT_EQ(w.calls, Calls{});
+    }
+}
+
+TEST_F(Search, WindowsCurrentDirectorySkippedOnRequest) {
+    const std::string skip = "NoDefaultCurrentDirectoryInExePath=";
+    struct Case {
+        std::string name;
+        std::vector<std::string> env;
+        int status;  // 1 from the current directory, 2 from PATH
+        Calls calls;
+    } cases[] = {
+        {"t.exe", {"PATH=C:\\b"}, 1, {"?.\\t.exe", "!.\\t.exe"}},
+        {"t.exe", {skip, "PATH=C:\\b"}, 2, {"?C:\\b\\t.exe", "!C:\\b\\t.exe"}},
+        {"t",
+         {"PATH=C:\\b", "nodefaultcurrentdirectoryinexepath=1"},
+         2,
+         {"?C:\\b\\t.com", "?C:\\b\\t.exe", "!C:\\b\\t.exe"}},
+        {"t.exe", {"NoDefaultCurrentDirectoryInExePathX=1", "PATH=C:\\b"}, 1, {"?.\\t.exe", "!.\\t.exe"}},
+        // A name with a directory part or a drive is still tried as written.
+        {"sub\\t.exe", {skip + "1", "PATH=C:\\b"}, -1, {"?sub\\t.exe", "?C:\\b\\sub\\t.exe"}},
+        {"C:t.exe", {skip + "1", "PATH=C:\\b"}, -1, {"?C:t.exe", "?C:\\b\\C:t.exe"}},
+        {"t.exe", {skip + "1"}, -1, {}},
+    };
+    for (const Case& c : cases) {
+        w.calls.clear();
+        w.programs = {{".\\t.exe", 1}, {"C:\\b\\t.exe", 2}};
+        errno = EINTR;
+        EXPECT_EQ(run(windows_syntax(), c.name.c_str(), c.env), c.status) << c.name << " " << c.env[0];
+        EXPECT_EQ(w.calls, c.calls) << c.name << " " << c.env[0];
+        if (c.status == -1) {
+            EXPECT_EQ(errno, ENOENT) << c.name << " " << c.env[0];
+        }
+    }
 }
 
 TEST_F(Search, LengthLimitsOfTheWalk) {
@@ -204,20 +249,20 @@ TEST_F(Search, LengthLimitsOfTheWalk) {
     std::string e257 = "/" + std::string(256, 'a');
     std::string e258 = "/" + std::string(257, 'a');
     run(posix_syntax(), "t", {"PATH=" + e257 + ":/next"});
-    EXPECT_EQ(w.calls, (Calls{"?./t", "?" + e257 + "/t", "?/next/t"}));
+    EXPECT_EQ(w.calls, (Calls{"?" + e257 + "/t", "?/next/t"}));
     w.calls.clear();
     run(posix_syntax(), "t", {"PATH=" + e258 + ":/next"});
-    EXPECT_EQ(w.calls, (Calls{"?./t"}));
+    EXPECT_EQ(w.calls, Calls{});
 
     // Entry plus separator plus name: 259 characters are tried, 260 end the walk.
     std::string e250 = "/" + std::string(249, 'b');
     std::string n8(8, 'n'), n9(9, 'n');
     w.calls.clear();
     run(posix_syntax(), n8.c_str(), {"PATH=" + e250 + ":/next"});
-    EXPECT_EQ(w.calls, (Calls{"?./" + n8, "?" + e250 + "/" + n8, "?/next/" + n8}));
+    EXPECT_EQ(w.calls, (Calls{"?" + e250 + "/" + n8, "?/next/" + n8}));
     w.calls.clear();
     run(posix_syntax(), n9.c_str(), {"PATH=" + e250 + ":/next"});
-    EXPECT_EQ(w.calls, (Calls{"?./" + n9}));
+    EXPECT_EQ(w.calls, Calls{});
 }
 
 TEST(FindEnvValue, MatchesNameWithoutRegardToCase) {

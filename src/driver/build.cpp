@@ -370,12 +370,12 @@ void trace_expansion(const Stage& stage, const char* key, const char* entry, con
             trace("%s: %.*s in %s: there is no argument %d", stage.name, shown, entry + r.at, key, r.number);
             break;
         case Expansion::argument_too_long:
-            trace("%s: %s cannot be expanded: argument %d is longer than %zu characters", stage.name, key,
-                  r.number, kMaxChars);
+            trace("%s: %s cannot be expanded: argument %d is longer than %d characters", stage.name, key,
+                  r.number, static_cast<int>(kMaxChars));
             break;
         case Expansion::result_too_long:
-            trace("%s: %s cannot be expanded: the result would be longer than %zu characters", stage.name,
-                  key, kMaxChars);
+            trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name, key,
+                  static_cast<int>(kMaxChars));
             break;
         case Expansion::none:
         case Expansion::expanded:
@@ -388,8 +388,9 @@ bool too_long(Expansion what) {
 }
 
 // Fills `vector` from the stage's values, expanding each entry. Returns 0,
-// ENOMEM when a block could not be had, or ENAMETOOLONG when an entry
-// cannot be expanded (the stage must not run then); `bad_key` names it.
+// ENOMEM when a block could not be had, or ENAMETOOLONG when an entry in
+// front of the first absent one cannot be expanded (the stage must not run
+// then); `bad_key` names it.
 int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** vector,
                 const char*& bad_key) {
     vector[0] = copy_block(values.program);
@@ -405,7 +406,8 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** 
         }
         PlaceholderResult r = expand_placeholder(value, run.argc, run.argv);
         if (trace_enabled()) trace_expansion(stage, key, value, r);
-        if (too_long(r.what) && error == 0) {
+        // Only an entry that would reach the tool can hand it a wrong name.
+        if (too_long(r.what) && error == 0 && gap == nullptr) {
             error = ENAMETOOLONG;
             bad_key = key;
         }
@@ -503,8 +505,10 @@ int run_stages(const Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
     if (!run_stage(kAssembler, values, run, status)) {
-        trace("run ends: no program for the assembler");
-        if (!dry) return -1;
+        if (!dry) {
+            trace("run ends: no program for the assembler");
+            return -1;
+        }
         status = -1;
     }
     if (status != 0 && !dry) {

@@ -6,7 +6,14 @@
 char* build_command_line(const char* const* vector) {
     std::size_t size = 2;
     int count = 0;
-    while (count < kSlots && vector[count] != nullptr) size += std::strlen(vector[count++]) + 1;
+    bool any_text = false;
+    while (count < kSlots && vector[count] != nullptr) {
+        if (count > 0 && vector[count][0] != '\0') any_text = true;
+        size += std::strlen(vector[count++]) + 1;
+    }
+    // A tail of empty texts only is no tail: the blanks would be the
+    // driver's own making, not the configuration's.
+    if (!any_text) count = 1;
     char* line = static_cast<char*>(std::malloc(size));
     if (line == nullptr) return nullptr;
     char* p = line;

@@ -9,6 +9,9 @@
 
 namespace {
 
+// Where a dry search puts the file it found.
+char* dry_found = nullptr;
+
 void trace_candidate(const char* candidate, Candidate what, int value) {
     switch (what) {
         case Candidate::absent:
@@ -19,7 +22,7 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
                       std::strerror(value));
             break;
         case Candidate::found:
-            trace("trying %s: found, starting it", candidate);
+            trace(dry_found != nullptr ? "trying %s: found" : "trying %s: found, starting it", candidate);
             break;
         case Candidate::not_started: {
             const char* words = os_start_failure(candidate, value);
@@ -32,9 +35,6 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
         }
     }
 }
-
-// Where a dry search puts the file it found.
-char* dry_found = nullptr;
 
 int dry_launch(const char* file, const char* const*) {
     std::size_t n = std::strlen(file);

@@ -41,7 +41,10 @@ struct SearchOps {
 };
 
 // The search over given operations: the name where it stands, then along
-// PATH unless the name holds "/".
+// PATH unless the name holds "/". A name without a directory part is tried
+// in the current directory first only under the Windows rules, and there
+// not when the environment holds NoDefaultCurrentDirectoryInExePath; else
+// only PATH is walked.
 int run_tool(const SearchOps& ops, const char* name, const char* const* vector);
 
 // One attempt at a name: with ".\" in front when it has no directory part,
@@ -66,6 +69,7 @@ int launch_file(const char* file, const char* const* vector);
 bool file_exists(const char* path);
 
 // The command line for a tool argument vector: slot 0, then the slots from
-// 1 up to the first null slot, joined by single blanks, nothing added.
+// 1 up to the first null slot, joined by single blanks, nothing added; slot
+// 0 alone when every one of those slots holds an empty text.
 // Null when its memory cannot be obtained; the caller frees it.
 char* build_command_line(const char* const* vector);

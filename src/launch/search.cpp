@@ -93,6 +93,18 @@ bool is_network_path(const PathSyntax& syntax, const char* path) {
     return is_separator(syntax, path[0]) && is_separator(syntax, path[1]);
 }
 
+// Whether a name is tried where it stands before PATH is walked. A name
+// with a directory part always is. A bare name is looked for in the current
+// directory only on Windows, whose own search does the same, and not there
+// either when NoDefaultCurrentDirectoryInExePath is set (to any value). On
+// POSIX the current directory first would run whatever a downloaded tree
+// ships under the tool's name.
+bool tries_where_it_stands(const SearchOps& ops, const char* name) {
+    if (last_component(*ops.syntax, name) != std::string_view::npos) return true;
+    return ops.syntax->windows &&
+           find_env_value(ops.environment, "NoDefaultCurrentDirectoryInExePath") == nullptr;
+}
+
 }  // namespace
 
 int try_launch(const SearchOps& ops, const char* name, const char* const* vector) {
@@ -120,15 +132,23 @@ int try_launch(const SearchOps& ops, const char* name, const char* const* vector
 
 int run_tool(const SearchOps& ops, const char* name, const char* const* vector) {
     const PathSyntax& syntax = *ops.syntax;
-    int result = try_launch(ops, name, vector);
-    if (result != -1 || errno != ENOENT || has_char(syntax, name, '/')) return result;
+    int result = -1;
+    if (tries_where_it_stands(ops, name)) {
+        result = try_launch(ops, name, vector);
+        if (result != -1 || errno != ENOENT || has_char(syntax, name, '/')) return result;
+    }
     const char* rest = find_env_value(ops.environment, "PATH");
-    if (rest == nullptr) return -1;
+    if (rest == nullptr) {
+        errno = ENOENT;
+        return -1;
+    }
     char* dir = static_cast<char*>(std::malloc(kPathBuffer));
     if (dir == nullptr) {
         errno = ENOMEM;
         return -1;
     }
+    // Not found so far: a walk that ends before its first attempt says so.
+    errno = ENOENT;
     std::size_t name_len = std::strlen(name);
     // A candidate is a directory, a separator and the name, so its last
     // component begins at the name's last separator, else at the separator

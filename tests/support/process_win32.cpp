@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -120,7 +121,8 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
 }
 
 std::string make_temp_dir() {
-    static unsigned counter = 0;
+    // Tests may start drivers from several threads at once.
+    static std::atomic<unsigned> counter{0};
     char base[MAX_PATH];
     DWORD n = GetTempPathA(sizeof base, base);
     if (n == 0 || n >= sizeof base) std::abort();

@@ -1,0 +1,814 @@
+// Diagnostics end to end: switches from the environment, a configuration
+// named by TOLVANE_INI, the dry run, the log and the trace that explains.
+// The real driver, its configuration beside it, probes as assembler and
+// linker.
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Env = std::vector<std::string>;
+using Args = std::vector<std::string>;
+
+// The separator of PATH entries.
+#ifdef _WIN32
+constexpr const char* kPathSep = ";";
+#else
+constexpr const char* kPathSep = ":";
+#endif
+
+const std::string kVersion = std::string("tolvane ") + TOLVANE_VERSION;
+
+// The Windows driver names files with backslashes where the tests write
+// slashes; any other text of these tests holds no backslash.
+std::string slashed(std::string text) {
+#ifdef _WIN32
+    for (char& c : text)
+        if (c == '\\') c = '/';
+#endif
+    return text;
+}
+
+// The lines of `text`, without their ends (LF, or CRLF on Windows).
+Lines split_lines(const std::string& text) {
+    Lines lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos) nl = text.size();
+        std::string line = text.substr(pos, nl - pos);
+#ifdef _WIN32
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+#endif
+        lines.push_back(line);
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+// The trace lines of a run without "tolvane: ", which every line must
+// begin with; the code page line of Windows included.
+Lines raw_trace(const ProcessResult& r) {
+    Lines lines;
+    for (const std::string& line : split_lines(slashed(r.err))) {
+        bool prefixed = line.compare(0, 9, "tolvane: ") == 0;
+        EXPECT_TRUE(prefixed) << line;
+        lines.push_back(prefixed ? line.substr(9) : line);
+    }
+    return lines;
+}
+
+// `lines` of one run without the second, which on Windows must name the
+// code page (and does not exist on POSIX).
+Lines without_code_page(Lines lines) {
+#ifdef _WIN32
+    bool named = lines.size() >= 2 && lines[1].compare(0, 11, "code page: ") == 0;
+    EXPECT_TRUE(named) << (lines.empty() ? "(no lines)" : lines[0]);
+    if (named) lines.erase(lines.begin() + 1);
+#endif
+    return lines;
+}
+
+Lines trace_of(const ProcessResult& r) { return r.err.empty() ? Lines() : without_code_page(raw_trace(r)); }
+
+std::string config_line(const std::string& path, const char* whence, const char* state) {
+    return kVersion + ": configuration " + path + " (" + whence + "): " + state;
+}
+
+// The trace's last line for the status the caller sees.
+std::string last_line(int status, bool exit_code) {
+    if (!exit_code) return "exit status 0 (EXITCODE is off)";
+    return "exit status " + std::to_string(status) + (status == kNotStarted ? ": no tool was started" : "");
+}
+
+std::string error_text(const char* name, int error) {
+    return std::string(name) + " (" + std::strerror(error) + ")";
+}
+
+// Each of `expected` in `lines`, in that order.
+void expect_in_order(const Lines& lines, const Lines& expected, const std::string& what) {
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    std::size_t at = 0;
+    for (const std::string& line : expected) {
+        std::size_t found = at;
+        while (found < lines.size() && lines[found] != line) ++found;
+        EXPECT_LT(found, lines.size()) << what << ": " << line << " in\n" << all;
+        if (found < lines.size()) at = found + 1;
+    }
+}
+
+std::string joined(const Lines& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + kEol;
+    return text;
+}
+
+struct LogLine {
+    std::string stamp;  // "2026-12-08T23:15:56.123Z"
+    std::string pid;
+    std::string text;
+};
+
+// One log line "YYYY-MM-DDTHH:MM:SS.mmmZ [PID] text" taken apart; false
+// when it has another shape.
+bool parse_log_line(const std::string& line, LogLine& out) {
+    const std::string shape = "dddd-dd-ddTdd:dd:dd.dddZ [";
+    if (line.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        bool digit = std::isdigit(static_cast<unsigned char>(line[i])) != 0;
+        if (shape[i] == 'd' ? !digit : line[i] != shape[i]) return false;
+    }
+    std::size_t close = line.find("] ", shape.size());
+    if (close == std::string::npos || close == shape.size()) return false;
+    for (std::size_t i = shape.size(); i < close; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(line[i]))) return false;
+    out = {line.substr(0, 24), line.substr(shape.size(), close - shape.size()), line.substr(close + 2)};
+    return true;
+}
+
+// The log at `path`, every line of which must be whole and stamped, ended
+// by "\n" alone.
+std::vector<LogLine> read_log(const std::string& path) {
+    std::string log = slashed(read_file(path));
+    EXPECT_EQ(log.find('\r'), std::string::npos) << path;
+    EXPECT_TRUE(log.empty() || log.back() == '\n') << path;
+    std::vector<LogLine> lines;
+    for (const std::string& line : split_lines(log)) {
+        LogLine parsed;
+        EXPECT_TRUE(parse_log_line(line, parsed)) << path << ": " << line;
+        lines.push_back(parsed);
+    }
+    return lines;
+}
+
+Lines log_texts(const std::string& path) {
+    Lines texts;
+    for (const LogLine& line : read_log(path)) texts.push_back(line.text);
+    return texts;
+}
+
+// Now in UTC, as the log's stamps begin.
+std::string utc_now() {
+    std::time_t now = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&now));
+    return text;
+}
+
+class DiagTest : public DriverTest {
+protected:
+    std::string beside() const { return root + "/bin/tolvane.ini"; }
+
+    // Tools named by `asm_name` and `lnk_name` (an empty name leaves its
+    // key out), behind `head`.
+    void named(const std::string& head, const std::string& asm_name, const std::string& lnk_name,
+               const std::string& asm_more = "") {
+        std::string text = head + "[ASM]\n" + (asm_name.empty() ? "" : "ASSEMBLER=" + asm_name + "\n");
+        text += "ASMLIST_01=-o @1.o\nASMLIST_02=@1\n" + asm_more + "[LNK]\n";
+        ini(text + (lnk_name.empty() ? "" : "LINKER=" + lnk_name + "\n") + "LNKLIST_01=@1.o\n");
+    }
+
+    // A run with the one argument "src.s".
+    ProcessResult run_src(const Env& env = {}) {
+        return run_process(driver, {driver, "src.s"}, root + "/project", env);
+    }
+
+    void forget_runs() {
+        remove_tree(asm_tool + ".log");
+        remove_tree(lnk_tool + ".log");
+    }
+};
+
+// Each switch, from [DEBUG] or [DRIVER] and from its variable: a variable
+// set and not empty decides, both ways; an empty one counts as unset; a
+// value is read as the file's integers are. The other switches stay off.
+TEST_F(DiagTest, EachSwitchFollowsTheFileUnlessTheEnvironmentSetsIt) {
+    struct Switch {
+        std::string key, section;
+    } switches[] = {{"TRACE", "DEBUG"}, {"VIEW", "DEBUG"}, {"DRYRUN", "DEBUG"}, {"EXITCODE", "DRIVER"}};
+    struct Row {
+        const char* file;  // the key's value; null: no key
+        const char* env;   // the variable's value; null: unset
+        bool on;
+    } rows[] = {{nullptr, nullptr, false}, {"1", nullptr, true}, {"0", nullptr, false}, {nullptr, "1", true},
+                {"0", "1", true},          {"1", "0", false},    {"1", "", true},       {"0", "", false},
+                {nullptr, "", false},      {"1", "yes", false},  {nullptr, "2x", true}, {nullptr, "-1", true},
+                {nullptr, "0x10", true},   {"1", " 0", false},   {"-1", "0", false}};
+    tool_status(asm_tool, "3");
+    for (const Switch& s : switches) {
+        for (const Row& row : rows) {
+            std::string what = s.key + " file " + (row.file ? row.file : "(none)") + " env " +
+                               (row.env ? "'" + std::string(row.env) + "'" : "(unset)");
+            config("ASMLIST_01=@1\n", "",
+                   row.file ? "[" + s.section + "]\n" + s.key + "=" + row.file + "\n" : "");
+            Env env;
+            if (row.env) env.push_back("TOLVANE_" + s.key + "=" + row.env);
+            forget_runs();
+            ProcessResult r = run_src(env);
+            bool seen[] = {!r.err.empty(), r.out.compare(0, 2, "0:") == 0, runs(asm_tool).empty(),
+                           r.status == 3};
+            for (std::size_t i = 0; i < 4; ++i)
+                EXPECT_EQ(seen[i], &switches[i] == &s && row.on) << what << ": " << switches[i].key;
+        }
+    }
+}
+
+// The log from LOG in [DEBUG] or TOLVANE_LOG, relative names taken from the
+// configuration's directory, written with the trace off.
+TEST_F(DiagTest, LogFollowsTheFileUnlessTheEnvironmentSetsIt) {
+    make_dir(root + "/bin/sub");
+    std::string c_log = root + "/c.log";
+    struct Row {
+        const char* file;  // LOG's value; null: no key
+        const char* env;   // TOLVANE_LOG; null: unset
+        std::string written;
+    } rows[] = {{nullptr, nullptr, ""},
+                {"", nullptr, ""},
+                {"a.log", nullptr, root + "/bin/a.log"},
+                {"a.log", "b.log", root + "/bin/b.log"},
+                {"a.log", "", root + "/bin/a.log"},
+                {nullptr, "b.log", root + "/bin/b.log"},
+                {nullptr, c_log.c_str(), c_log},
+                {c_log.c_str(), nullptr, c_log},
+                {"sub/d.log", nullptr, root + "/bin/sub/d.log"}};
+    std::string candidates[] = {root + "/bin/a.log",     root + "/bin/b.log",     c_log,
+                                root + "/bin/sub/d.log", root + "/project/a.log", root + "/project/b.log"};
+    for (const Row& row : rows) {
+        std::string what = std::string("file ") + (row.file ? row.file : "(none)") + " env " +
+                           (row.env ? row.env : "(unset)");
+        for (const std::string& c : candidates) remove_tree(c);
+        config("ASMLIST_01=@1\n", "", row.file ? "[DEBUG]\nLOG=" + std::string(row.file) + "\n" : "");
+        Env env;
+        if (row.env) env.push_back("TOLVANE_LOG=" + std::string(row.env));
+        ProcessResult r = run_src(env);
+        EXPECT_EQ(r.status, 0) << what;
+        EXPECT_EQ(r.out + r.err, "") << what;
+        for (const std::string& c : candidates)
+            EXPECT_EQ(read_file(c).empty(), c != row.written) << what << ": " << c;
+        if (row.written.empty()) continue;
+        Lines texts = without_code_page(log_texts(row.written));
+        ASSERT_FALSE(texts.empty()) << what;
+        EXPECT_EQ(texts.front(), config_line(beside(), "beside the executable", "found")) << what;
+        EXPECT_EQ(texts.back(), last_line(0, false)) << what;
+    }
+}
+
+// A run that has no argument (and then does not read the file) or no
+// configuration: the variables still work, and the log says the same as
+// the trace.
+TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
+    enum Ini { present, absent, directory };
+    std::string log = root + "/run.log";
+    std::string no_argument = kVersion + ": no argument, nothing to build";
+    std::string not_found = config_line(beside(), "beside the executable", "not found");
+    std::string unreadable = config_line(beside(), "beside the executable", "cannot be read");
+    std::string no_config = "run ends: no configuration";
+    struct Case {
+        bool argument;
+        Ini ini;
+        Env env;
+        int status;
+        Lines lines;
+    } cases[] = {
+        {false, present, {}, 0, {no_argument, last_line(0, false)}},
+        {false, present, {"TOLVANE_TRACE=1"}, 0, {no_argument, last_line(0, false)}},
+        {false, present, {"TOLVANE_EXITCODE=1"}, kNotStarted, {no_argument, last_line(kNotStarted, true)}},
+        {false,
+         present,
+         {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
+         kNotStarted,
+         {no_argument, last_line(kNotStarted, true)}},
+        {true, absent, {"TOLVANE_TRACE=1"}, 0, {not_found, no_config, last_line(0, false)}},
+        {true,
+         absent,
+         {"TOLVANE_EXITCODE=1"},
+         kNotStarted,
+         {not_found, no_config, last_line(kNotStarted, true)}},
+        {true,
+         absent,
+         {"TOLVANE_DRYRUN=1", "TOLVANE_EXITCODE=1"},
+         kNotStarted,
+         {not_found, no_config, last_line(kNotStarted, true)}},
+        {true,
+         directory,
+         {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
+         kNotStarted,
+         {unreadable, no_config, last_line(kNotStarted, true)}},
+    };
+    tool_status(asm_tool, "3");
+    for (const Case& c : cases) {
+        std::string what = std::string(c.argument ? "argument" : "no argument") + ", ini " +
+                           std::to_string(static_cast<int>(c.ini)) + ", " +
+                           (c.env.empty() ? "" : c.env.back());
+        remove_tree(beside());
+        remove_tree(log);
+        forget_runs();
+        // Switches in the file that must not count where it is not read.
+        if (c.ini == present) config("", "", "[DEBUG]\nTRACE=1\nVIEW=1\n[DRIVER]\nEXITCODE=1\n");
+        if (c.ini == directory) make_dir(beside());
+        Env env = c.env;
+        env.push_back("TOLVANE_LOG=" + log);
+        ProcessResult r = run(c.argument ? Args{"src.s"} : Args{}, env);
+        bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(r.out, "") << what;
+        EXPECT_EQ(trace_of(r), traced ? c.lines : Lines()) << what;
+        EXPECT_EQ(without_code_page(log_texts(log)), c.lines) << what;
+        EXPECT_TRUE(runs(asm_tool).empty()) << what;
+    }
+}
+
+// TOLVANE_INI: absolute, or relative to the current directory; no other
+// file is read instead, and a path longer than 259 characters once absolute
+// means no configuration. A relative log is taken from the directory of the
+// file used, or from the current directory when there is no path at all.
+TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
+    config("ASMLIST_01=beside\n", "");
+    std::string alt = "[DEBUG]\nLOG=alt.log\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=alt\n";
+    make_dir(root + "/alt");
+    write_file(root + "/alt/x.ini", alt);
+    make_dir(root + "/project/conf");
+    write_file(root + "/project/conf/x.ini", alt);
+    std::string cwd = root + "/project/";
+    std::string edge(259 - cwd.size(), 'c');  // 259 characters once absolute
+    write_file(cwd + edge, alt);
+    const char* from = "from TOLVANE_INI";
+    struct Row {
+        std::string ini;
+        std::string first;     // the trace's first line
+        const char* argument;  // what the assembler gets; null: nothing runs
+        Env more;
+        std::string log;  // the log written, if any
+    } rows[] = {
+        {root + "/alt/x.ini",
+         config_line(root + "/alt/x.ini", from, "found"),
+         "alt",
+         {"TOLVANE_LOG=env.log"},
+         root + "/alt/env.log"},
+        {"conf/x.ini", config_line(cwd + "conf/x.ini", from, "found"), "alt", {}, cwd + "conf/alt.log"},
+        {edge, config_line(cwd + edge, from, "found"), "alt", {}, cwd + "alt.log"},
+        {edge + "c",
+         kVersion + ": configuration: none (TOLVANE_INI made absolute is longer than 259 characters)",
+         nullptr,
+         {"TOLVANE_LOG=none.log"},
+         cwd + "none.log"},
+        {"nothere.ini", config_line(cwd + "nothere.ini", from, "not found"), nullptr, {}, ""},
+        {root + "/alt", config_line(root + "/alt", from, "cannot be read"), nullptr, {}, ""},
+        {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
+    };
+    for (const Row& row : rows) {
+        forget_runs();
+        Env env = row.more;
+        env.push_back("TOLVANE_TRACE=1");
+        env.push_back("TOLVANE_INI=" + row.ini);
+        ProcessResult r = run_src(env);
+        Lines trace = trace_of(r);
+        ASSERT_FALSE(trace.empty()) << row.ini;
+        EXPECT_EQ(trace.front(), row.first);
+        if (row.argument) {
+            ASSERT_EQ(runs(asm_tool).size(), 1u) << row.ini;
+            EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, row.argument})) << row.ini;
+        } else {
+            EXPECT_TRUE(runs(asm_tool).empty()) << row.ini;
+            expect_in_order(trace, {row.first, "run ends: no configuration"}, row.ini);
+        }
+        if (!row.log.empty()) {
+            EXPECT_EQ(without_code_page(log_texts(row.log)), trace) << row.ini;
+        }
+    }
+}
+
+// The dry run starts nothing and shows both stages on standard output, the
+// same with and without the trace; with EXITCODE it fails when a stage
+// could not run.
+TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
+    make_dir(root + "/p1");
+    make_dir(root + "/p2");
+    std::string mytool = root + "/p2/mytool" + kExe;
+    ASSERT_TRUE(copy_executable(PROBE_EXE, mytool));
+    std::string missing = root + "/tools/missing";
+    std::string assembler = "assembler: runs " + asm_tool + ", command line: " + asm_tool + " -o src.o src.s";
+    std::string linker = "linker: runs " + lnk_tool + ", command line: " + lnk_tool + " src.o";
+    // With "@1" 258 characters, expanded 261.
+    std::string too_long = "ASMLIST_03=" + std::string(256, 'x') + "@1\n";
+    struct Case {
+        const char* what;
+        std::string asm_name, lnk_name, asm_more;
+        Lines out;
+        int status;  // with EXITCODE
+    } cases[] = {
+        {"both found", asm_tool, lnk_tool, "", {assembler, linker}, 0},
+        {"found along PATH",
+         "mytool",
+         lnk_tool,
+         "",
+         {"assembler: runs " + mytool + ", command line: mytool -o src.o src.s", linker},
+         0},
+        {"assembler not found",
+         missing,
+         lnk_tool,
+         "",
+         {"assembler: " + missing + " not found (ENOENT), command line: " + missing + " -o src.o src.s",
+          linker},
+         kNotStarted},
+        {"linker not found",
+         asm_tool,
+         "nolink",
+         "",
+         {assembler, "linker: nolink not found (ENOENT), command line: nolink src.o"},
+         kNotStarted},
+        {"no assembler",
+         "",
+         lnk_tool,
+         "",
+         {"assembler: not run: no ASSEMBLER in [ASM]", linker},
+         kNotStarted},
+        {"no linker", asm_tool, "", "", {assembler, "linker: not run: no LINKER in [LNK]"}, 0},
+        {"entry too long",
+         asm_tool,
+         lnk_tool,
+         too_long,
+         {"assembler: not run: ASMLIST_03 cannot be expanded", linker},
+         kNotStarted},
+    };
+    Env env = {"PATH=" + root + "/p1" + kPathSep + root + "/p2"};
+    for (const Case& c : cases) {
+        named("[DEBUG]\nDRYRUN=1\n", c.asm_name, c.lnk_name, c.asm_more);
+        ProcessResult plain = run_src(env);
+        Env more = env;
+        more.push_back("TOLVANE_EXITCODE=1");
+        ProcessResult coded = run_src(more);
+        more.push_back("TOLVANE_TRACE=1");
+        ProcessResult traced = run_src(more);
+
+        EXPECT_EQ(slashed(plain.out), joined(c.out)) << c.what;
+        EXPECT_EQ(coded.out, plain.out) << c.what;
+        EXPECT_EQ(traced.out, plain.out) << c.what;
+        EXPECT_EQ(plain.status, 0) << c.what;
+        EXPECT_EQ(coded.status, c.status) << c.what;
+        EXPECT_EQ(traced.status, c.status) << c.what;
+        EXPECT_EQ(plain.err + coded.err, "") << c.what;
+        Lines trace = trace_of(traced);
+        ASSERT_FALSE(trace.empty()) << c.what;
+        EXPECT_EQ(trace.back(), last_line(c.status, true)) << c.what;
+        EXPECT_TRUE(runs(asm_tool).empty() && runs(lnk_tool).empty() && runs(mytool).empty()) << c.what;
+        // The search says what it found, never that it starts it.
+        bool found_line = false;
+        for (const std::string& line : trace) {
+            EXPECT_EQ(line.find("starting it"), std::string::npos) << c.what;
+            found_line = found_line || (line.size() > 7 && line.compare(line.size() - 7, 7, ": found") == 0);
+        }
+        EXPECT_TRUE(found_line) << c.what;
+    }
+
+    named("[DEBUG]\nDRYRUN=1\nVIEW=1\n", asm_tool, lnk_tool);
+    EXPECT_EQ(slashed(run_src().out), joined({"0:" + driver, "1:src.s", assembler, linker}));
+}
+
+// Lines of the log: stamped with UTC and the process id, the trace's text,
+// appended run after run, the same whether the trace is on or off.
+TEST_F(DiagTest, LogLinesAreStampedAndSayWhatTheTraceSays) {
+    config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\nLOG=run.log\n");
+    std::string before = utc_now();
+    // A local time five hours ahead of UTC, which the stamps must not use.
+    ProcessResult quiet = run_src({"TZ=XYZ-5"});
+    ProcessResult traced = run_src({"TZ=XYZ-5", "TOLVANE_TRACE=1"});
+    std::string after = utc_now();
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, traced.out);
+    EXPECT_EQ(runs(lnk_tool).size(), 2u);
+
+    Lines trace = raw_trace(traced);
+    std::vector<LogLine> log = read_log(root + "/bin/run.log");
+    std::size_t n = trace.size();
+    ASSERT_GE(n, 2u);
+    ASSERT_EQ(log.size(), 2 * n);
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].text, trace[i % n]) << i;
+        EXPECT_EQ(log[i].pid, log[i < n ? 0 : n].pid) << i;
+        EXPECT_LE(before, log[i].stamp.substr(0, 19)) << i;
+        EXPECT_GE(after, log[i].stamp.substr(0, 19)) << i;
+    }
+    EXPECT_NE(log[0].pid, log[n].pid);
+    Lines texts = without_code_page(trace);
+    EXPECT_EQ(texts.front(), config_line(beside(), "beside the executable", "found"));
+    EXPECT_EQ(texts.back(), last_line(0, false));
+}
+
+// A log that cannot be opened changes nothing but the trace's word on it.
+TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
+    struct Case {
+        std::string debug;  // more of [DEBUG]
+        Env env;
+        std::string line;  // on Windows the error's words are not compared for a directory
+    } cases[] = {
+        {"",
+         {"TOLVANE_LOG=" + root + "/project"},
+#ifdef _WIN32
+         "log " + root + "/project: cannot be opened: "
+#else
+         "log " + root + "/project: cannot be opened: " + error_text("EISDIR", EISDIR)
+#endif
+        },
+        {"LOG=missing/x.log\n",
+         {},
+         "log " + root + "/bin/missing/x.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
+    };
+    config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n");
+    ProcessResult plain = run_src();
+    for (const Case& c : cases) {
+        config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n" + c.debug);
+        forget_runs();
+        Env env = c.env;
+        env.push_back("TOLVANE_EXITCODE=1");
+        ProcessResult quiet = run_src(env);
+        env.push_back("TOLVANE_TRACE=1");
+        ProcessResult traced = run_src(env);
+        EXPECT_EQ(quiet.status, 0) << c.line;
+        EXPECT_EQ(traced.status, 0) << c.line;
+        EXPECT_EQ(quiet.out, plain.out) << c.line;
+        EXPECT_EQ(traced.out, plain.out) << c.line;
+        EXPECT_EQ(quiet.err, "") << c.line;
+        EXPECT_EQ(runs(lnk_tool).size(), 2u) << c.line;
+        Lines trace = trace_of(traced);
+        ASSERT_GE(trace.size(), 2u) << c.line;
+#ifdef _WIN32
+        EXPECT_EQ(trace[1].compare(0, c.line.size(), c.line), 0) << trace[1];
+#else
+        EXPECT_EQ(trace[1], c.line);
+#endif
+        EXPECT_EQ(trace.back(), last_line(0, true)) << c.line;
+    }
+}
+
+// Drivers started at once, as make -j starts them, append to one log: each
+// line whole, none lost, each driver's lines in the order of its trace.
+TEST_F(DiagTest, DriversRunningAtOnceAppendWholeLines) {
+    constexpr int kDrivers = 24;
+    std::string keys;
+    for (int k = 10; k < 40; ++k) keys += "STRAY_" + std::to_string(k) + "=x\n";
+    ini("[DEBUG]\nDRYRUN=1\nLOG=shared.log\n" + keys + "[ASM]\nASSEMBLER=" + asm_tool +
+        "\nASMLIST_01=@1\n[LNK]\nLINKER=" + lnk_tool + "\nLNKLIST_01=@1.o\n");
+
+    ProcessResult alone = run_src({"TOLVANE_TRACE=1", "TOLVANE_LOG=" + root + "/alone.log"});
+    Lines expected = raw_trace(alone);
+    Lines known = without_code_page(expected);
+    ASSERT_GE(known.size(), 32u);
+    EXPECT_EQ(known[1], "STRAY_10 in [DEBUG] is not read: [DEBUG] holds VIEW, TRACE, DRYRUN and LOG");
+    EXPECT_EQ(known.back(), last_line(0, false));
+    EXPECT_EQ(log_texts(root + "/alone.log"), expected);
+
+    std::vector<ProcessResult> results(kDrivers);
+    std::atomic<int> waiting{kDrivers};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kDrivers; ++i) {
+        threads.emplace_back([&, i] {
+            --waiting;
+            while (waiting.load() > 0) std::this_thread::yield();
+            results[i] = run_src();
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (const ProcessResult& r : results) {
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, alone.out);
+        EXPECT_EQ(r.err, "");
+    }
+
+    // A process id can come back once its driver has ended, so a driver's
+    // lines are a whole run's lines in order, as often as its id served.
+    std::map<std::string, Lines> by_pid;
+    std::vector<LogLine> log = read_log(root + "/bin/shared.log");
+    EXPECT_EQ(log.size(), kDrivers * expected.size());
+    for (const LogLine& line : log) by_pid[line.pid].push_back(line.text);
+    std::size_t runs_seen = 0;
+    for (const auto& entry : by_pid) {
+        const Lines& lines = entry.second;
+        EXPECT_EQ(lines.size() % expected.size(), 0u) << entry.first;
+        for (std::size_t at = 0; at + expected.size() <= lines.size(); at += expected.size(), ++runs_seen)
+            EXPECT_EQ(Lines(lines.begin() + at, lines.begin() + at + expected.size()), expected)
+                << entry.first;
+    }
+    EXPECT_EQ(runs_seen, static_cast<std::size_t>(kDrivers));
+    EXPECT_TRUE(runs(asm_tool).empty());
+}
+
+// Keys tolvane never reads, with a hint each: in the first section of each
+// name of the four, sections in a fixed order, keys in file order. Keys
+// that are read, in other sections, in a second section of a name or
+// before any header are not named.
+TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
+    ini("TOP=1\n[ASM]\nASSEMBLER=" + asm_tool +
+        "\nASMLIST_1=--64\nasmlist_21=x\nLNKLIST_01=y\nLINKER=z\nStray=1\nLNKLIST_1=q\nASMLIST_01=a\n"
+        "[LNK]\nLINKER=" +
+        lnk_tool +
+        "\nlnklist_1=q\nASMLIST_02=w\nLNKLIST_20=last\n"
+        "[DRIVER]\nVIEW=0\nEXITCODE=no\npause=0\n"
+        "[DEBUG]\nTRACE=1\nexitcode=1\nLOGFILE=x\nview=0\nDryRun=0\nLOG=\n"
+        "[DEBUG]\nSTRAY2=1\n[OTHER]\nStray=1\n");
+    ProcessResult r = run_src();
+    const std::string asm_hint = "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20";
+    EXPECT_EQ(trace_of(r),
+              (Lines{config_line(beside(), "beside the executable", "found"),
+                     "EXITCODE=no in [DRIVER] reads as 0",
+                     "exitcode in [DEBUG] is not read: it belongs in [DRIVER]",
+                     "LOGFILE in [DEBUG] is not read: [DEBUG] holds VIEW, TRACE, DRYRUN and LOG",
+                     "VIEW in [DRIVER] is not read: it belongs in [DEBUG]",
+                     "ASMLIST_1 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
+                     "asmlist_21 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
+                     "LNKLIST_01 in [ASM] is not read: it belongs in [LNK]",
+                     "LINKER in [ASM] is not read: it belongs in [LNK]",
+                     "Stray in [ASM] is not read: " + asm_hint,
+                     "LNKLIST_1 in [ASM] is not read: " + asm_hint,
+                     "lnklist_1 in [LNK] is not read: entry keys run from LNKLIST_01 to LNKLIST_20",
+                     "ASMLIST_02 in [LNK] is not read: it belongs in [ASM]",
+                     "assembler: ASSEMBLER=" + asm_tool,
+                     "assembler: command line: " + asm_tool + " a",
+                     "trying " + asm_tool + ": found, starting it",
+                     "assembler: exit status 0",
+                     "linker: LINKER=" + lnk_tool,
+                     "linker: LNKLIST_20 is not passed: LNKLIST_01 is absent or empty",
+                     "linker: command line: " + lnk_tool,
+                     "trying " + lnk_tool + ": found, starting it",
+                     "linker: exit status 0",
+                     "run ends: done",
+                     last_line(0, false)}));
+}
+
+// Placeholders left as written and entries behind a gap, named per stage;
+// the tools get what the trace says.
+TEST_F(DiagTest, TraceNamesPlaceholdersLeftAndEntriesNotPassed) {
+    config(
+        "ASMLIST_01=@1\nASMLIST_02=@2\nASMLIST_03=user@host\nASMLIST_04=@0\nASMLIST_05=\"\"\n"
+        "ASMLIST_06=late\nASMLIST_20=last\n",
+        "LNKLIST_01=\nLNKLIST_02=-o @1.out\nLNKLIST_03=x\n", "[DEBUG]\nTRACE=1\n");
+    ProcessResult r = run_src();
+    EXPECT_EQ(
+        trace_of(r),
+        (Lines{config_line(beside(), "beside the executable", "found"), "assembler: ASSEMBLER=" + asm_tool,
+               "assembler: @2 in ASMLIST_02: there is no argument 2",
+               "assembler: @h in ASMLIST_03: not a placeholder, left as written",
+               "assembler: @0 in ASMLIST_04: not a placeholder, left as written",
+               "assembler: ASMLIST_06 is not passed: ASMLIST_05 is absent or empty",
+               "assembler: ASMLIST_20 is not passed: ASMLIST_05 is absent or empty",
+               "assembler: command line: " + asm_tool + " src.s @2 user@host @0",
+               "trying " + asm_tool + ": found, starting it", "assembler: exit status 0",
+               "linker: LINKER=" + lnk_tool,
+               "linker: LNKLIST_02 is not passed: LNKLIST_01 is absent or empty",
+               "linker: LNKLIST_03 is not passed: LNKLIST_01 is absent or empty",
+               "linker: command line: " + lnk_tool, "trying " + lnk_tool + ": found, starting it",
+               "linker: exit status 0", "run ends: done", last_line(0, false)}));
+    ASSERT_EQ(runs(asm_tool).size(), 1u);
+    EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "src.s", "@2", "user@host", "@0"}));
+    ASSERT_EQ(runs(lnk_tool).size(), 1u);
+    EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool}));
+}
+
+// A switch value that is not wholly a number is named with what it reads
+// as, only where it decides; whole numbers are not named.
+TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
+    struct Case {
+        std::string head;
+        Env env;
+        const char* line;  // null: none
+    } cases[] = {
+        {"[DEBUG]\nTRACE=1\n[DRIVER]\nEXITCODE=yes\n", {}, "EXITCODE=yes in [DRIVER] reads as 0"},
+        {"[DEBUG]\nTRACE=1\nVIEW=\"2x\"\n", {}, "VIEW=2x in [DEBUG] reads as 2"},
+        {"[DEBUG]\nTRACE=1x\n", {}, "TRACE=1x in [DEBUG] reads as 1"},
+        {"[DRIVER]\nEXITCODE=yes\n",
+         {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=on"},
+         "TOLVANE_EXITCODE=on reads as 0"},
+        {"[DEBUG]\nDRYRUN=2x\n", {"TOLVANE_TRACE=2x", "TOLVANE_DRYRUN=0"}, "TOLVANE_TRACE=2x reads as 2"},
+        {"[DEBUG]\nTRACE=1\nVIEW=0x10\n[DRIVER]\nEXITCODE=-1\n", {"TOLVANE_DRYRUN=0"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        config("", "", c.head);
+        Lines trace = trace_of(run_src(c.env));
+        ASSERT_GE(trace.size(), 2u) << c.head;
+        std::size_t named = 0;
+        for (const std::string& line : trace) named += line.find(" reads as ") != std::string::npos;
+        EXPECT_EQ(named, c.line ? 1u : 0u) << c.head;
+        if (c.line) {
+            EXPECT_EQ(trace[1], c.line);
+        }
+    }
+}
+
+// How a stage ended, in words and with the status the caller sees.
+TEST_F(DiagTest, TraceTellsHowAStageEnded) {
+    std::string too_long = error_text("ENAMETOOLONG", ENAMETOOLONG);
+#ifndef _WIN32
+    std::string script = root + "/tools/script";
+    write_file(root + "/script", "#!/nonexistent/interp\n");
+    ASSERT_TRUE(copy_executable(root + "/script", script));
+    // The probe with the name of its program loader spoilt.
+    std::string elf = read_file(PROBE_EXE);
+    std::size_t loader = elf.find("/ld-linux");
+    ASSERT_NE(loader, std::string::npos);
+    elf[elf.find('\0', loader) - 1] = '9';
+    std::string no_loader = root + "/tools/noloader";
+    write_file(root + "/noloader", elf);
+    ASSERT_TRUE(copy_executable(root + "/noloader", no_loader));
+#endif
+    struct Case {
+        const char* what;
+        std::string asm_name, asm_more, argument;
+        const char* asm_status;
+        int status;
+        std::size_t asm_runs;
+        Lines lines;  // the last one ends the trace
+    } cases[] = {
+        {"argument too long",
+         asm_tool,
+         "",
+         std::string(260, 'a') + ".s",
+         "0",
+         kNotStarted,
+         0,
+         {"assembler: ASMLIST_01 cannot be expanded: argument 1 is longer than 259 characters",
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
+        {"result too long",
+         asm_tool,
+         "ASMLIST_03=" + std::string(256, 'r') + "@1\n",
+         "src.s",
+         "0",
+         kNotStarted,
+         0,
+         {"assembler: ASMLIST_03 cannot be expanded: the result would be longer than 259 characters",
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
+        {"tool not found",
+         root + "/tools/missing",
+         "",
+         "src.s",
+         "0",
+         kNotStarted,
+         0,
+         {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNotStarted, true)}},
+        {"tool fails", asm_tool, "", "src.s", "7", 7, 1, {"assembler: exit status 7", last_line(7, true)}},
+#ifndef _WIN32
+        {"tool exits with 255",
+         asm_tool,
+         "",
+         "src.s",
+         "255",
+         255,
+         1,
+         {"assembler: exit status 255", "exit status 255"}},
+        {"killed",
+         asm_tool,
+         "",
+         "src.s",
+         "signal 15",
+         143,
+         1,
+         {"assembler: killed by SIGTERM (status 143)", "run ends: the assembler failed (status 143)",
+          "exit status 143"}},
+        {"interpreter missing",
+         script,
+         "",
+         "src.s",
+         "0",
+         255,
+         0,
+         {"trying " + script + ": found, starting it",
+          "trying " + script + ": could not be started: its interpreter is missing (ENOEXEC)",
+          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)}},
+        {"loader missing",
+         no_loader,
+         "",
+         "src.s",
+         "0",
+         255,
+         0,
+         {"trying " + no_loader + ": found, starting it",
+          "trying " + no_loader + ": could not be started: its program loader is missing (ENOEXEC)",
+          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)}},
+#endif
+    };
+    for (const Case& c : cases) {
+        tool_status(asm_tool, c.asm_status);
+        named("", c.asm_name, lnk_tool, c.asm_more);
+        forget_runs();
+        ProcessResult r = run({c.argument}, {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"});
+        EXPECT_EQ(r.status, c.status) << c.what;
+        Lines trace = trace_of(r);
+        expect_in_order(trace, c.lines, c.what);
+        ASSERT_FALSE(trace.empty()) << c.what;
+        EXPECT_EQ(trace.back(), c.lines.back()) << c.what;
+        EXPECT_EQ(runs(asm_tool).size(), c.asm_runs) << c.what;
+        EXPECT_TRUE(runs(lnk_tool).empty()) << c.what;
+    }
+}
+
+}  // namespace
