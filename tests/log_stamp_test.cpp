@@ -1,9 +1,9 @@
+#include "platform/log_stamp.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-
-#include "platform/log_stamp.h"
 
 namespace {
 
