@@ -118,6 +118,30 @@ TEST_F(Search, SlashInNameMeansNoWalkButBackslashDoesNot) {
     EXPECT_EQ(w.calls, (Calls{"?sub/tool"}));
 }
 
+// Along PATH, whether extensions are tried depends on the candidate's last
+// component alone: a dot in the directory does not count, one in the name's
+// own directory part does not either, and a directory ending in a lone lead
+// byte takes the separator behind it as its second byte, which puts the
+// directory's dot into the last component.
+TEST_F(Search, WindowsExtensionsAlongPathFollowTheLastComponent) {
+    auto walked = [this] {
+        Calls along_path;
+        for (const std::string& call : w.calls)
+            if (call.rfind("?C:", 0) == 0) along_path.push_back(call);
+        w.calls.clear();
+        return along_path;
+    };
+    run(windows_syntax(), "tool", {"PATH=C:\\x.y"});
+    EXPECT_EQ(walked(), (Calls{"?C:\\x.y\\tool.com", "?C:\\x.y\\tool.exe", "?C:\\x.y\\tool.bat",
+                               "?C:\\x.y\\tool.cmd"}));
+    run(windows_syntax(), "sub.d\\tool", {"PATH=C:\\bin"});
+    EXPECT_EQ(walked(), (Calls{"?C:\\bin\\sub.d\\tool.com", "?C:\\bin\\sub.d\\tool.exe",
+                               "?C:\\bin\\sub.d\\tool.bat", "?C:\\bin\\sub.d\\tool.cmd"}));
+    run(cp932(), "tool", {"PATH=C:\\x.y;C:\\x.y\x81"});
+    EXPECT_EQ(walked(), (Calls{"?C:\\x.y\\tool.com", "?C:\\x.y\\tool.exe", "?C:\\x.y\\tool.bat",
+                               "?C:\\x.y\\tool.cmd", "?C:\\x.y\x81\\tool"}));
+}
+
 TEST_F(Search, PathEntriesQuotedOrEmpty) {
     run(windows_syntax(), "t.exe", {"PATH=\"C:\\a;b\";\"\";C:\\never"});
     EXPECT_EQ(w.calls, (Calls{"?.\\t.exe", "?C:\\a;b\\t.exe"}));

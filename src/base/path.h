@@ -33,6 +33,18 @@ std::size_t char_length(const PathSyntax& syntax, std::string_view s);
 // sections, keys, environment variables and extensions match this way.
 inline char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Names compared with ascii_lower: the whole of both, or `text` beginning
+// with `prefix`.
+inline bool names_equal(const char* a, const char* b) {
+    while (*a != '\0' && ascii_lower(*a) == ascii_lower(*b)) ++a, ++b;
+    return *a == *b;
+}
+inline bool name_starts_with(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (ascii_lower(*text) != ascii_lower(*prefix)) return false;
+    return true;
+}
+
 bool is_separator(const PathSyntax& syntax, char c);
 char separator_char(const PathSyntax& syntax);
 char list_separator(const PathSyntax& syntax);

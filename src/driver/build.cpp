@@ -6,12 +6,9 @@
 
 #include "base/trace.h"
 #include "driver/driver.h"
+#include "driver/run.h"
 #include "launch/launch.h"
 #include "platform/os.h"
-
-#ifndef TOLVANE_VERSION
-#define TOLVANE_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -25,39 +22,8 @@ struct Stage {
 constexpr Stage kAssembler = {"assembler", "ASM", "ASSEMBLER", "ASMLIST_"};
 constexpr Stage kLinker = {"linker", "LNK", "LINKER", "LNKLIST_"};
 
-// The integer switches. Each is read from its environment variable when
-// that is set and not empty, else from its key; "not 0" means on.
-enum SwitchId { kTrace, kView, kDryRun, kExitCode, kPause, kSwitchCount };
-
-struct Switch {
-    const char* section;
-    const char* key;
-    const char* variable;
-};
-
-constexpr Switch kSwitches[kSwitchCount] = {
-    {"DEBUG", "TRACE", "TOLVANE_TRACE"},   {"DEBUG", "VIEW", "TOLVANE_VIEW"},
-    {"DEBUG", "DRYRUN", "TOLVANE_DRYRUN"}, {"DRIVER", "EXITCODE", "TOLVANE_EXITCODE"},
-    {"DRIVER", "PAUSE", "TOLVANE_PAUSE"},
-};
-constexpr Switch kLog = {"DEBUG", "LOG", "TOLVANE_LOG"};
 constexpr const char* kIniVariable = "TOLVANE_INI";
 constexpr const char* kPausePrompt = "Press any key to close this window.";
-
-// The keys each section holds, for the trace's word on keys never read.
-struct SectionKeys {
-    const char* section;
-    const char* keys[4];
-    const char* entry_prefix;  // null where the section has no entries
-    const char* holds;
-};
-
-constexpr SectionKeys kSectionKeys[] = {
-    {"DEBUG", {"VIEW", "TRACE", "DRYRUN", "LOG"}, nullptr, "[DEBUG] holds VIEW, TRACE, DRYRUN and LOG"},
-    {"DRIVER", {"EXITCODE", "PAUSE"}, nullptr, "[DRIVER] holds EXITCODE and PAUSE"},
-    {"ASM", {"ASSEMBLER"}, "ASMLIST_", "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20"},
-    {"LNK", {"LINKER"}, "LNKLIST_", "[LNK] holds LINKER and LNKLIST_01 to LNKLIST_20"},
-};
 
 // The keys of one stage as one reading of the configuration gave them.
 struct StageValues {
@@ -66,28 +32,6 @@ struct StageValues {
     char keys[kArgEntries][16];
     std::size_t lengths[kArgEntries + 1];  // [0] the program's
 };
-
-// What the run goes by: the switches, where the configuration is, and
-// what the environment said.
-struct Run {
-    int argc;
-    char** argv;
-    const char* variables[kSwitchCount];  // set and not empty, else null
-    const char* log_variable;
-    const char* ini_variable;
-    int switches[kSwitchCount];
-    char log[kPathBuffer];  // LOG's value, from the variable or the file
-    char config[kPathBuffer];
-    bool have_config;
-    const char* whence;     // where the configuration's name came from
-    const char* no_config;  // why there is none, when there is none
-};
-
-bool has_prefix(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix)
-        if (ascii_lower(*text) != ascii_lower(*prefix)) return false;
-    return true;
-}
 
 // The value of an environment variable when it is set and not empty.
 const char* variable(const char* name) {
@@ -100,7 +44,7 @@ const char* variable(const char* name) {
 // none.
 bool any_variable_named_tolvane() {
     for (const char* const* entry = os_environment(); entry != nullptr && *entry != nullptr; ++entry)
-        if (has_prefix(*entry, "TOLVANE_")) return true;
+        if (name_starts_with(*entry, "TOLVANE_")) return true;
     return false;
 }
 
@@ -108,11 +52,6 @@ bool any_variable_named_tolvane() {
 int integer_of(const char* text) {
     std::size_t n = std::strlen(text);
     return profile_parse_int(std::string_view(text, n < kProfileIntBuffer - 1 ? n : kProfileIntBuffer - 1));
-}
-
-bool same_key(const char* a, const char* b) {
-    while (*a != '\0' && ascii_lower(*a) == ascii_lower(*b)) ++a, ++b;
-    return *a == *b;
 }
 
 // The key of entry `k` (1 to 20): the stage's prefix and `k` in two digits
@@ -190,158 +129,6 @@ void locate_config(Run& run) {
     if (!os_executable_path(exe)) return;
     run.no_config = "its path would be longer than 259 characters";
     run.have_config = config_path_from(os_path_syntax(), exe, run.config);
-}
-
-// --- the log -------------------------------------------------------------
-
-constexpr std::size_t kStampRoom = 64;
-
-void log_line(const char* text, std::size_t n) {
-    char line[kStampRoom + 8192];
-    std::size_t stamp = os_log_stamp(line, kStampRoom);
-    if (n > sizeof line - stamp - 1) n = sizeof line - stamp - 1;
-    std::memcpy(line + stamp, text, n);
-    line[stamp + n] = '\n';
-    os_log_line(line, stamp + n + 1);
-}
-
-// The log's path: a relative name is taken from the configuration's
-// directory. False when the result would not fit.
-bool log_path(const Run& run, char* out) {
-    const PathSyntax& syntax = os_path_syntax();
-    std::size_t n = std::strlen(run.log);
-    if (!run.have_config || is_absolute_path(syntax, std::string_view(run.log, n))) {
-        std::memcpy(out, run.log, n + 1);
-        return true;
-    }
-    PathParts parts;
-    split_path(syntax, run.config, parts);
-    return compose_path(syntax, parts.drive, parts.dir, run.log, "", out, kPathBuffer);
-}
-
-// Opens the log when one is named; the error number when it cannot be
-// opened, else 0. `path` receives its full name.
-int open_log(const Run& run, char* path) {
-    if (run.log[0] == '\0') return 0;
-    if (!log_path(run, path)) return ENAMETOOLONG;
-    if (!os_log_open(path)) return errno;
-    trace_set_log(log_line);
-    return 0;
-}
-
-// --- what the trace explains ----------------------------------------------
-
-// True when the whole text reads as a number: blanks, one sign, a base
-// prefix, digits of that base and nothing else.
-bool wholly_a_number(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    if (!s.empty() && (s.front() == '+' || s.front() == '-')) s.remove_prefix(1);
-    unsigned base = 10;
-    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
-        base = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    for (char c : s) {
-        unsigned digit = 99;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        if (digit >= base) return false;
-    }
-    return true;
-}
-
-// Names each switch whose deciding value is no number as a whole. The
-// file's texts take a reading of their own, made only for the trace.
-void note_switches(const Run& run, bool readable) {
-    char texts[kSwitchCount][kPathBuffer];
-    ProfileQuery queries[kSwitchCount];
-    for (int i = 0; i < kSwitchCount; ++i)
-        queries[i] = ProfileQuery{kSwitches[i].section, kSwitches[i].key, texts[i], kPathBuffer, 0, nullptr};
-    if (readable) os_profile_lookup(run.config, queries, kSwitchCount);
-    for (int i = 0; i < kSwitchCount; ++i) {
-        const Switch& s = kSwitches[i];
-        if (run.variables[i] != nullptr) {
-            if (!wholly_a_number(run.variables[i]))
-                trace("%s=%s reads as %d", s.variable, run.variables[i], run.switches[i]);
-        } else if (readable && queries[i].length > 0 && !wholly_a_number(texts[i])) {
-            trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
-        }
-    }
-}
-
-// True when `name` is a key that the driver reads in that section.
-bool is_read_key(const SectionKeys& section, const char* name) {
-    for (const char* key : section.keys)
-        if (key != nullptr && same_key(name, key)) return true;
-    if (section.entry_prefix == nullptr || !has_prefix(name, section.entry_prefix)) return false;
-    const char* digits = name + std::strlen(section.entry_prefix);
-    if (std::strlen(digits) != 2 || digits[0] < '0' || digits[0] > '9' || digits[1] < '0' || digits[1] > '9')
-        return false;
-    int k = (digits[0] - '0') * 10 + (digits[1] - '0');
-    return k >= 1 && k <= kArgEntries;
-}
-
-void note_unread_key(const SectionKeys& section, const char* name) {
-    for (const SectionKeys& other : kSectionKeys)
-        if (&other != &section && is_read_key(other, name)) {
-            trace("%s in [%s] is not read: it belongs in [%s]", name, section.section, other.section);
-            return;
-        }
-    if (section.entry_prefix != nullptr && has_prefix(name, section.entry_prefix))
-        trace("%s in [%s] is not read: entry keys run from %s01 to %s20", name, section.section,
-              section.entry_prefix, section.entry_prefix);
-    else
-        trace("%s in [%s] is not read: %s", name, section.section, section.holds);
-}
-
-// Names every key of the driver's sections that it never reads.
-void note_unread_keys(const Run& run) {
-    static char names[16384];
-    for (const SectionKeys& section : kSectionKeys) {
-        os_profile_keys(section.section, names, sizeof names, run.config);
-        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
-            if (!is_read_key(section, name)) note_unread_key(section, name);
-    }
-}
-
-const char* state_words(FileState state) {
-    switch (state) {
-        case FileState::absent:
-            return "not found";
-        case FileState::unreadable:
-            return "cannot be read";
-        case FileState::readable:
-            break;
-    }
-    return "found";
-}
-
-// The trace's opening: version and configuration, code page, the log that
-// could not be opened, switches that are no numbers, keys never read.
-// Returns false when the configuration cannot be read (or there is none).
-bool open_trace(const Run& run, int log_error, const char* log) {
-    FileState state = FileState::absent;
-    if (run.argc < 2)
-        trace("tolvane %s: no argument, nothing to build", TOLVANE_VERSION);
-    else if (!run.have_config)
-        trace("tolvane %s: configuration: none (%s)", TOLVANE_VERSION, run.no_config);
-    else
-        state = os_file_state(run.config);
-    if (run.argc >= 2 && run.have_config)
-        trace("tolvane %s: configuration %s (%s): %s", TOLVANE_VERSION, run.config, run.whence,
-              state_words(state));
-    char code_page[128];
-    os_describe_code_page(code_page, sizeof code_page);
-    if (code_page[0] != '\0') trace("code page: %s", code_page);
-    if (log_error != 0)
-        trace("log %s: cannot be opened: %s (%s)", log, error_name(log_error), std::strerror(log_error));
-    bool readable = state == FileState::readable;
-    note_switches(run, readable);
-    if (readable) note_unread_keys(run);
-    return readable;
 }
 
 // --- the stages ------------------------------------------------------------

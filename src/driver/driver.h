@@ -1,6 +1,6 @@
-// driver/: the build sequence (build.cpp) and placeholder expansion
-// (placeholder.cpp). Includes launch/, platform/ and base/; only app/
-// includes it.
+// driver/: the build sequence (build.cpp), its diagnostics (diagnose.cpp,
+// with run.h between the two) and placeholder expansion (placeholder.cpp).
+// Includes launch/, platform/ and base/; only app/ includes it.
 //
 // The build sequence: read tolvane.ini beside the executable, run the
 // assembler and, when it ended with status 0, the linker.

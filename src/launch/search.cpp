@@ -10,13 +10,19 @@ namespace {
 constexpr const char* kExtensions[] = {".com", ".exe", ".bat", ".cmd"};
 constexpr std::size_t kExtensionLength = 4;
 
-// Offset where the name's last component begins, or npos when the name has
-// no directory part: behind the last separator, else (Windows) at the first
-// drive colon.
-std::size_t last_component(const PathSyntax& syntax, std::string_view name) {
+// Offset of the name's last separator, npos when it has none.
+std::size_t last_separator(const PathSyntax& syntax, std::string_view name) {
     for (std::size_t i = name.size(); i-- > 0;)
         if (is_separator(syntax, name[i]) && !is_trail_byte(syntax, name, i)) return i;
-    if (!syntax.windows) return std::string_view::npos;
+    return std::string_view::npos;
+}
+
+// Offset where the name's last component begins, or npos when the name has
+// no directory part: at the last separator, else (Windows) at the first
+// drive colon.
+std::size_t last_component(const PathSyntax& syntax, std::string_view name) {
+    std::size_t mark = last_separator(syntax, name);
+    if (mark != std::string_view::npos || !syntax.windows) return mark;
     for (std::size_t i = name.find(':'); i != std::string_view::npos; i = name.find(':', i + 1))
         if (!is_trail_byte(syntax, name, i)) return i;
     return std::string_view::npos;
@@ -76,6 +82,13 @@ int try_extensions(const SearchOps& ops, const char* base, const char* const* ve
     return result;
 }
 
+// Starts `file`, trying the extensions (Windows rules) when its last
+// component has none.
+int try_file(const SearchOps& ops, const char* file, bool has_extension, const char* const* vector) {
+    return (ops.syntax->windows && !has_extension) ? try_extensions(ops, file, vector)
+                                                   : start_if_exists(ops, file, vector);
+}
+
 bool is_network_path(const PathSyntax& syntax, const char* path) {
     return is_separator(syntax, path[0]) && is_separator(syntax, path[1]);
 }
@@ -112,9 +125,7 @@ int try_launch(const SearchOps& ops, const char* name, const char* const* vector
         base = prefixed;
         mark = 0;
     }
-    bool has_extension = has_char(syntax, text.substr(mark), '.');
-    int result = (syntax.windows && !has_extension) ? try_extensions(ops, base, vector)
-                                                    : start_if_exists(ops, base, vector);
+    int result = try_file(ops, base, has_char(syntax, text.substr(mark), '.'), vector);
     release(prefixed);
     return result;
 }
@@ -139,15 +150,29 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
     // Not found so far: a walk that ends before its first attempt says so.
     errno = ENOENT;
     std::size_t name_len = std::strlen(name);
+    // A candidate is a directory, a separator and the name, so its last
+    // component begins at the name's last separator, else at the separator
+    // in front of the name. Whether it has an extension is then the same for
+    // every candidate: decided here once instead of by a scan of each.
+    std::string_view name_text(name, name_len);
+    std::size_t mark = last_separator(syntax, name_text);
+    bool has_extension = has_char(syntax, name_text.substr(mark == std::string_view::npos ? 0 : mark), '.');
     while ((rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr && dir[0] != '\0') {
         std::size_t len = std::strlen(dir);
+        // False when the separator in front of the name is not one: behind a
+        // lone lead byte it reads as that character's second byte.
+        bool name_follows_separator = true;
         if (!ends_in_separator(syntax, std::string_view(dir, len))) {
+            bool behind_lead = syntax.lead[static_cast<unsigned char>(dir[len - 1])];
             dir[len++] = separator_char(syntax);
             dir[len] = '\0';
+            name_follows_separator =
+                !behind_lead || !is_trail_byte(syntax, std::string_view(dir, len), len - 1);
         }
         if (len + name_len >= kPathBuffer) break;
         std::memcpy(dir + len, name, name_len + 1);
-        result = try_launch(ops, dir, vector);
+        result =
+            name_follows_separator ? try_file(ops, dir, has_extension, vector) : try_launch(ops, dir, vector);
         if (result != -1) break;
         if (errno != ENOENT && !is_network_path(syntax, dir)) break;
     }

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include <ctime>
 
 #include "platform/command_split.h"
+#include "platform/log_stamp.h"
 #include "platform/os.h"
 #include "platform/profile.h"
 
@@ -264,12 +264,7 @@ void os_log_line(const char* text, std::size_t n) {
 std::size_t os_log_stamp(char* out, std::size_t size) {
     struct timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
-    struct tm utc = {};
-    gmtime_r(&now.tv_sec, &utc);
-    int n = std::snprintf(out, size, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ [%ld] ", utc.tm_year + 1900,
-                          utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                          now.tv_nsec / 1000000, static_cast<long>(getpid()));
-    return n < 0 ? 0 : std::min(static_cast<std::size_t>(n), size - 1);
+    return format_log_stamp(now.tv_sec, now.tv_nsec / 1000000, static_cast<long>(getpid()), out, size);
 }
 
 void os_describe_code_page(char* out, std::size_t size) {

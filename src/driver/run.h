@@ -1,0 +1,49 @@
+// What a run goes by, shared by the build sequence (build.cpp) and its
+// diagnostics (diagnose.cpp): the switches, the configuration's path and
+// what the environment said.
+#pragma once
+
+#include "base/limits.h"
+
+// The integer switches. Each is read from its environment variable when
+// that is set and not empty, else from its key; "not 0" means on.
+enum SwitchId { kTrace, kView, kDryRun, kExitCode, kPause, kSwitchCount };
+
+struct Switch {
+    const char* section;
+    const char* key;
+    const char* variable;
+};
+
+inline constexpr Switch kSwitches[kSwitchCount] = {
+    {"DEBUG", "TRACE", "TOLVANE_TRACE"},   {"DEBUG", "VIEW", "TOLVANE_VIEW"},
+    {"DEBUG", "DRYRUN", "TOLVANE_DRYRUN"}, {"DRIVER", "EXITCODE", "TOLVANE_EXITCODE"},
+    {"DRIVER", "PAUSE", "TOLVANE_PAUSE"},
+};
+inline constexpr Switch kLog = {"DEBUG", "LOG", "TOLVANE_LOG"};
+
+// What the run goes by: the switches, where the configuration is, and
+// what the environment said.
+struct Run {
+    int argc;
+    char** argv;
+    const char* variables[kSwitchCount];  // set and not empty, else null
+    const char* log_variable;
+    const char* ini_variable;
+    int switches[kSwitchCount];
+    char log[kPathBuffer];  // LOG's value, from the variable or the file
+    char config[kPathBuffer];
+    bool have_config;
+    const char* whence;     // where the configuration's name came from
+    const char* no_config;  // why there is none, when there is none
+};
+
+// Opens the log when the run names one; the error number when it cannot be
+// opened, else 0. `path` (kPathBuffer bytes) receives its full name: a
+// relative name is taken from the configuration's directory.
+int open_log(const Run& run, char* path);
+
+// The trace's opening: version and configuration, code page, the log that
+// could not be opened, switches that are no numbers, keys never read.
+// Returns false when the configuration cannot be read (or there is none).
+bool open_trace(const Run& run, int log_error, const char* log);
