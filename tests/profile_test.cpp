@@ -72,9 +72,10 @@ TEST(ProfileReader, KeyLists) {
         std::size_t size;
         std::string expected;  // names, each ended by "|"
     } cases[] = {
-        {"[ASM]\nASSEMBLER=as\n ASMLIST_1 = x \nflag\n[LNK]\nLINKER=ld\n", "asm", 256,
-         "ASSEMBLER|ASMLIST_1|flag|"},
-        {"[S]\nA=1\nA=2\n=nameless\n[S]\nB=second section\n", "S", 256, "A|A|"},
+        {"[ASM]\nASSEMBLER=as\n ASMLIST_1 = x \nflag\n;note=1\n#K=2\n[LNK]\nLINKER=ld\n", "asm", 256,
+         "ASSEMBLER|ASMLIST_1|#K|"},
+        {"[S]\nA=1\na=2\n[S]\nB=second section\n", "S", 256, "A|a|"},
+        {"[S]\nA=1\n=nameless\nB=2\n", "S", 256, "A|"},
         {"[S]\n", "S", 256, ""},
         {"[T]\nA=1\n", "S", 256, ""},
         {"[S]\nABC=1\nDEF=2\n", "S", 8, "ABC|"},

@@ -92,9 +92,9 @@ std::size_t os_log_stamp(char* out, std::size_t size);
 // "UTF-8 (code page 65001)"); empty on POSIX, where bytes pass as given.
 void os_describe_code_page(char* out, std::size_t size);
 
-// True when the driver is the only process attached to its console, so
-// that the console was made for it and closes when it ends. Always false
-// on POSIX.
+// True when the driver is the only process attached to its console and
+// that console has a window, so that it was made for the driver and closes
+// when it ends. Always false on POSIX.
 bool os_owns_console();
 
 // True when standard input is a console (Windows) or a terminal (POSIX).

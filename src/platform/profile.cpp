@@ -297,8 +297,10 @@ void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
 }
 
 // The names of the keys of the first section named `section`, in file
-// order, each ended by a NUL and the list by one more; names that do not
-// fit are left out whole. Returns the bytes in front of the last NUL.
+// order, each ended by a NUL and the list by one more, as the Windows
+// profile call lists them: only lines with "=", not names beginning with
+// ";", and up to the first empty name. Names that do not fit are left out
+// whole. Returns the bytes in front of the last NUL.
 std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_t out_size) {
     if (out_size < 2) {
         if (out_size == 1) out[0] = '\0';
@@ -320,9 +322,12 @@ std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_
             in_section = same_name(trim(line.substr(1, close - 1)), section);
             continue;
         }
-        if (!in_section) continue;
-        std::string_view name = cut_at_nul(trim(line.substr(0, line.find('='))));
-        if (name.empty()) continue;
+        std::size_t eq = line.find('=');
+        if (!in_section || eq == std::string_view::npos) continue;
+        std::string_view name = cut_at_nul(trim(line.substr(0, eq)));
+        // An empty name would read as the list's end, so it is the end.
+        if (name.empty()) break;
+        if (name.front() == ';') continue;
         full = n + name.size() + 2 > out_size;
         if (full) break;
         std::memcpy(out + n, name.data(), name.size());
@@ -415,7 +420,7 @@ void profile_read_queries(const ProfileSource& source, char* scratch, std::size_
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section_name, char* out, std::size_t out_size) {
     Window w = source_window(source, scratch, scratch_size);
-    std::size_t n = list_keys(w, trim(section_name), out, out_size);
+    std::size_t n = list_keys(w, section_name, out, out_size);
     std::free(w.heap);
     return n;
 }
@@ -423,5 +428,5 @@ std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::s
 std::size_t profile_get_keys(std::string_view text, const char* section_name, char* out,
                              std::size_t out_size) {
     Window w = text_window(text);
-    return list_keys(w, trim(section_name), out, out_size);
+    return list_keys(w, section_name, out, out_size);
 }

@@ -85,10 +85,13 @@ void profile_read_queries(const ProfileSource& source, char* scratch, std::size_
                           ProfileQuery* queries, std::size_t count);
 void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count);
 
-// The key names of the first section named `section`, in file order, each
-// ended by a NUL and the list by one more (lines without "=" are keys too,
-// empty names are left out); a name that does not fit ends the list.
-// Returns the bytes in front of the last NUL.
+// The key names of the first section named `section` (asked as given, not
+// trimmed), in file order and as written, each ended by a NUL and the list
+// by one more, as the Windows profile call gives them for a null key name:
+// only lines that hold "=", no names beginning with ";" (a lookup finds
+// them all the same), duplicates each time, and nothing from an empty name
+// on. A name that does not fit ends the list. Returns the bytes in front of
+// the last NUL.
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section, char* out, std::size_t out_size);
 std::size_t profile_get_keys(std::string_view text, const char* section, char* out, std::size_t out_size);
