@@ -283,6 +283,15 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
     return true;
 }
 
+// Why the run ends after a stage that did not succeed; errno is the
+// launch's, 0 when the tool ran.
+void trace_failure(const Stage& stage, int status) {
+    if (status == -1 && errno != 0)
+        trace("run ends: the %s was not started", stage.name);
+    else
+        trace("run ends: the %s failed (status %d)", stage.name, os_status_seen(status));
+}
+
 // Runs the assembler and, when it ended with 0, the linker. Returns the
 // run's status: that of the stage that ended it, -1 when no assembler is
 // configured, 0 when the linker is not (a build without a link step). A
@@ -299,7 +308,7 @@ int run_stages(const Run& run, StageValues& values) {
         status = -1;
     }
     if (status != 0 && !dry) {
-        trace("run ends: the assembler failed (status %d)", status);
+        trace_failure(kAssembler, status);
         return status;
     }
     int assembler = status;
@@ -314,7 +323,7 @@ int run_stages(const Run& run, StageValues& values) {
         return 0;
     }
     if (status != 0) {
-        trace("run ends: the linker failed (status %d)", status);
+        trace_failure(kLinker, status);
         return status;
     }
     trace("run ends: done");
