@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "base/limits.h"
 
@@ -163,6 +164,13 @@ TEST(ProfileReader, IntegerLookups) {
     for (const Case& c : cases)
         EXPECT_EQ(profile_get_int(std::string("[D]\nV=") + c.value + "\n", "D", "V", 99), c.expected)
             << c.value;
+
+    // Whether the trace must say what a value reads as.
+    const std::pair<const char*, bool> whole[] = {
+        {"1", true},   {" -0x1F ", true}, {"0b101", true}, {"42A9", false},  {"yes", false},
+        {"0x", false}, {"", false},       {"- 5", false},  {"12 34", false}, {"0X10", false},
+    };
+    for (const auto& w : whole) EXPECT_EQ(profile_int_is_whole(w.first), w.second) << w.first;
 
     EXPECT_EQ(profile_get_int("[D]\nV=\n", "D", "V", 99), 99);
     EXPECT_EQ(profile_get_int("[D]\nW=1\n", "D", "V", 99), 99);

@@ -54,28 +54,6 @@ bool log_path(const Run& run, char* out) {
     return compose_path(syntax, parts.drive, parts.dir, run.log, "", out, kPathBuffer);
 }
 
-// True when the whole text reads as a number: blanks, one sign, a base
-// prefix, digits of that base and nothing else.
-bool wholly_a_number(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    if (!s.empty() && (s.front() == '+' || s.front() == '-')) s.remove_prefix(1);
-    unsigned base = 10;
-    if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
-        base = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    for (char c : s) {
-        unsigned digit = 99;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        if (digit >= base) return false;
-    }
-    return true;
-}
-
 // Names each switch whose deciding value is no number as a whole. The
 // file's texts take a reading of their own, made only for the trace.
 void note_switches(const Run& run, bool readable) {
@@ -87,9 +65,9 @@ void note_switches(const Run& run, bool readable) {
     for (int i = 0; i < kSwitchCount; ++i) {
         const Switch& s = kSwitches[i];
         if (run.variables[i] != nullptr) {
-            if (!wholly_a_number(run.variables[i]))
+            if (!profile_int_is_whole(run.variables[i]))
                 trace("%s=%s reads as %d", s.variable, run.variables[i], run.switches[i]);
-        } else if (readable && queries[i].length > 0 && !wholly_a_number(texts[i])) {
+        } else if (readable && queries[i].length > 0 && !profile_int_is_whole(texts[i])) {
             trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
         }
     }
@@ -154,15 +132,15 @@ int open_log(const Run& run, char* path) {
 
 bool open_trace(const Run& run, int log_error, const char* log) {
     FileState state = FileState::absent;
-    if (run.argc < 2)
+    if (run.argc < 2) {
         trace("tolvane %s: no argument, nothing to build", TOLVANE_VERSION);
-    else if (!run.have_config)
+    } else if (!run.have_config) {
         trace("tolvane %s: configuration: none (%s)", TOLVANE_VERSION, run.no_config);
-    else
+    } else {
         state = os_file_state(run.config);
-    if (run.argc >= 2 && run.have_config)
         trace("tolvane %s: configuration %s (%s): %s", TOLVANE_VERSION, run.config, run.whence,
               state_words(state));
+    }
     char code_page[128];
     os_describe_code_page(code_page, sizeof code_page);
     if (code_page[0] != '\0') trace("code page: %s", code_page);

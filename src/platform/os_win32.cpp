@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/log_stamp.h"
 #include "platform/os.h"
 
 namespace {
@@ -367,13 +368,15 @@ void os_log_line(const char* text, std::size_t n) {
 }
 
 std::size_t os_log_stamp(char* out, std::size_t size) {
-    if (size == 0) return 0;
-    SYSTEMTIME t;
-    GetSystemTime(&t);
-    int n = std::snprintf(out, size, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ [%lu] ", t.wYear, t.wMonth, t.wDay,
-                          t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, GetCurrentProcessId());
-    if (n < 0) n = 0;
-    return static_cast<std::size_t>(n) < size ? static_cast<std::size_t>(n) : size - 1;
+    // FILETIME counts 100 ns since 1601-01-01 UTC, 11,644,473,600 s before
+    // 1970-01-01.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    unsigned long long ticks =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    long long milliseconds = static_cast<long long>(ticks / 10000) - 11644473600000LL;
+    return format_log_stamp(milliseconds / 1000, static_cast<long>(milliseconds % 1000),
+                            static_cast<long>(GetCurrentProcessId()), out, size);
 }
 
 void os_describe_code_page(char* out, std::size_t size) {

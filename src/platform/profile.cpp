@@ -155,6 +155,16 @@ void skip_bom(Window& w) {
     if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;
 }
 
+// True when the trimmed, non-empty `line` is a section header: it begins
+// with "[" and holds a "]"; `name` is then the trimmed text between the
+// "[" and the last "]". Without "]" the line is an ordinary one.
+bool section_header(std::string_view line, std::string_view& name) {
+    std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+    if (close == std::string_view::npos) return false;
+    name = trim(line.substr(1, close - 1));
+    return true;
+}
+
 // Finds the key's line; false when the key is absent. `has_value` tells
 // whether the line had an "=", `value` is the trimmed text behind it (in
 // the window, valid until it moves).
@@ -171,13 +181,11 @@ bool find_key(Window& w, const char* section_name, const char* key_name, std::st
         if (!take_line(w, line)) return false;
         line = trim(line);
         if (line.empty()) continue;
-        if (line.front() == '[') {
-            std::size_t close = line.rfind(']');
-            if (close != std::string_view::npos) {
-                if (in_section) return false;
-                in_section = same_name(trim(line.substr(1, close - 1)), section);
-                continue;
-            }
+        std::string_view header;
+        if (section_header(line, header)) {
+            if (in_section) return false;
+            in_section = same_name(header, section);
+            continue;
         }
         if (!in_section) continue;
         std::size_t eq = line.find('=');
@@ -284,9 +292,9 @@ void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
         if (!take_line(w, line)) break;
         line = trim(line);
         if (line.empty()) continue;
-        std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
-        if (close != std::string_view::npos)
-            enter_section(trim(line.substr(1, close - 1)), b);
+        std::string_view header;
+        if (section_header(line, header))
+            enter_section(header, b);
         else if (b.inside > 0)
             offer_key(line, b);
     }
@@ -316,10 +324,10 @@ std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_
         if (!take_line(w, line)) break;
         line = trim(line);
         if (line.empty()) continue;
-        std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
-        if (close != std::string_view::npos) {
+        std::string_view header;
+        if (section_header(line, header)) {
             if (in_section) break;
-            in_section = same_name(trim(line.substr(1, close - 1)), section);
+            in_section = same_name(header, section);
             continue;
         }
         std::size_t eq = line.find('=');
@@ -366,7 +374,13 @@ std::size_t profile_read_string(const ProfileSource& source, char* scratch, std:
     return n;
 }
 
-int profile_parse_int(std::string_view s) {
+namespace {
+
+// Reads an integer as the Windows profile call does: blanks, one sign, a
+// "0x", "0o" or "0b" prefix, digits up to the first other character,
+// wrapping modulo 2^32. `rest` is what follows the digits, `digits` how
+// many there were.
+int scan_int(std::string_view s, std::string_view& rest, std::size_t& digits) {
     while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
     bool minus = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
@@ -381,6 +395,7 @@ int profile_parse_int(std::string_view s) {
         if (base != 10) s.remove_prefix(2);
     }
     std::uint32_t total = 0;
+    digits = 0;
     for (char c : s) {
         unsigned digit = 99;
         if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
@@ -388,9 +403,27 @@ int profile_parse_int(std::string_view s) {
         if (c >= 'a' && c <= 'z') digit = static_cast<unsigned>(c - 'a' + 10);
         if (digit >= base) break;
         total = total * base + digit;
+        ++digits;
     }
+    rest = s.substr(digits);
     if (minus) total = 0u - total;
     return static_cast<int>(total);
+}
+
+}  // namespace
+
+int profile_parse_int(std::string_view s) {
+    std::string_view rest;
+    std::size_t digits = 0;
+    return scan_int(s, rest, digits);
+}
+
+bool profile_int_is_whole(std::string_view s) {
+    std::string_view rest;
+    std::size_t digits = 0;
+    scan_int(s, rest, digits);
+    while (!rest.empty() && static_cast<unsigned char>(rest.front()) <= ' ') rest.remove_prefix(1);
+    return digits > 0 && rest.empty();
 }
 
 int profile_get_int(std::string_view text, const char* section, const char* key, int def) {

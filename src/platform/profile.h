@@ -56,6 +56,10 @@ int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scr
 // Reads an integer value as profile_get_int does with its text.
 int profile_parse_int(std::string_view value);
 
+// True when the whole value reads as that integer: at least one digit, and
+// nothing but blanks behind the digits ("2x" and "yes" do not).
+bool profile_int_is_whole(std::string_view value);
+
 // Characters of a value that an integer lookup reads, as the Windows call
 // reads no more before it converts; an integer query's buffer holds them.
 constexpr std::size_t kProfileIntBuffer = 30;
