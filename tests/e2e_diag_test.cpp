@@ -29,6 +29,13 @@ constexpr const char* kPathSep = ":";
 
 const std::string kVersion = std::string("tolvane ") + TOLVANE_VERSION;
 
+// How the trace and the dry run introduce the words a tool receives.
+#ifdef _WIN32
+const std::string kWords = "words, as a C runtime splits the command line:";
+#else
+const std::string kWords = "words:";
+#endif
+
 // The Windows driver names files with backslashes where the tests write
 // slashes; any other text of these tests holds no backslash.
 std::string slashed(std::string text) {
@@ -60,7 +67,7 @@ Lines split_lines(const std::string& text) {
 // begin with; the code page line of Windows included.
 Lines raw_trace(const ProcessResult& r) {
     Lines lines;
-    for (const std::string& line : split_lines(slashed(r.err))) {
+    for (const std::string& line : split_lines(slashed(timeless(r.err)))) {
         bool prefixed = line.compare(0, 9, "tolvane: ") == 0;
         EXPECT_TRUE(prefixed) << line;
         lines.push_back(prefixed ? line.substr(9) : line);
@@ -87,8 +94,9 @@ std::string config_line(const std::string& path, const char* whence, const char*
 
 // The trace's last line for the status the caller sees.
 std::string last_line(int status, bool exit_code) {
-    if (!exit_code) return "exit status 0 (EXITCODE is off)";
-    return "exit status " + std::to_string(status) + (status == kNotStarted ? ": no tool was started" : "");
+    if (!exit_code) return "exit status 0 (EXITCODE is off), T s in all";
+    return "exit status " + std::to_string(status) + (status == kNotStarted ? ": no tool was started" : "") +
+           ", T s in all";
 }
 
 std::string error_text(const char* name, int error) {
@@ -154,7 +162,7 @@ std::vector<LogLine> read_log(const std::string& path) {
 
 Lines log_texts(const std::string& path) {
     Lines texts;
-    for (const LogLine& line : read_log(path)) texts.push_back(line.text);
+    for (const LogLine& line : read_log(path)) texts.push_back(timeless(line.text));
     return texts;
 }
 
@@ -400,6 +408,8 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     std::string missing = root + "/tools/missing";
     std::string assembler = "assembler: runs " + asm_tool + ", command line: " + asm_tool + " -o src.o src.s";
     std::string linker = "linker: runs " + lnk_tool + ", command line: " + lnk_tool + " src.o";
+    std::string asm_words = "assembler: " + kWords + " [" + asm_tool + "] [-o] [src.o] [src.s]";
+    std::string lnk_words = "linker: " + kWords + " [" + lnk_tool + "] [src.o]";
     // With "@1" 258 characters, expanded 261.
     std::string too_long = "ASMLIST_03=" + std::string(256, 'x') + "@1\n";
     struct Case {
@@ -408,38 +418,40 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
         Lines out;
         int status;  // with EXITCODE
     } cases[] = {
-        {"both found", asm_tool, lnk_tool, "", {assembler, linker}, 0},
+        {"both found", asm_tool, lnk_tool, "", {assembler, asm_words, linker, lnk_words}, 0},
         {"found along PATH",
          "mytool",
          lnk_tool,
          "",
-         {"assembler: runs " + mytool + ", command line: mytool -o src.o src.s", linker},
+         {"assembler: runs " + mytool + ", command line: mytool -o src.o src.s",
+          "assembler: " + kWords + " [mytool] [-o] [src.o] [src.s]", linker, lnk_words},
          0},
         {"assembler not found",
          missing,
          lnk_tool,
          "",
          {"assembler: " + missing + " not found (ENOENT), command line: " + missing + " -o src.o src.s",
-          linker},
+          "assembler: " + kWords + " [" + missing + "] [-o] [src.o] [src.s]", linker, lnk_words},
          kNotStarted},
         {"linker not found",
          asm_tool,
          "nolink",
          "",
-         {assembler, "linker: nolink not found (ENOENT), command line: nolink src.o"},
+         {assembler, asm_words, "linker: nolink not found (ENOENT), command line: nolink src.o",
+          "linker: " + kWords + " [nolink] [src.o]"},
          kNotStarted},
         {"no assembler",
          "",
          lnk_tool,
          "",
-         {"assembler: not run: no ASSEMBLER in [ASM]", linker},
+         {"assembler: not run: no ASSEMBLER in [ASM]", linker, lnk_words},
          kNotStarted},
-        {"no linker", asm_tool, "", "", {assembler, "linker: not run: no LINKER in [LNK]"}, 0},
+        {"no linker", asm_tool, "", "", {assembler, asm_words, "linker: not run: no LINKER in [LNK]"}, 0},
         {"entry too long",
          asm_tool,
          lnk_tool,
          too_long,
-         {"assembler: not run: ASMLIST_03 cannot be expanded", linker},
+         {"assembler: not run: ASMLIST_03 cannot be expanded", linker, lnk_words},
          kNotStarted},
     };
     Env env = {"PATH=" + root + "/p1" + kPathSep + root + "/p2"};
@@ -473,7 +485,8 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     }
 
     named("[DEBUG]\nDRYRUN=1\nVIEW=1\n", asm_tool, lnk_tool);
-    EXPECT_EQ(slashed(run_src().out), joined({"0:" + driver, "1:src.s", assembler, linker}));
+    EXPECT_EQ(slashed(run_src().out),
+              joined({"0:" + driver, "1:src.s", assembler, asm_words, linker, lnk_words}));
 }
 
 // Lines of the log: stamped with UTC and the process id, the trace's text,
@@ -495,7 +508,7 @@ TEST_F(DiagTest, LogLinesAreStampedAndSayWhatTheTraceSays) {
     ASSERT_GE(n, 2u);
     ASSERT_EQ(log.size(), 2 * n);
     for (std::size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(log[i].text, trace[i % n]) << i;
+        EXPECT_EQ(timeless(log[i].text), trace[i % n]) << i;
         EXPECT_EQ(log[i].pid, log[i < n ? 0 : n].pid) << i;
         EXPECT_LE(before, log[i].stamp.substr(0, 19)) << i;
         EXPECT_GE(after, log[i].stamp.substr(0, 19)) << i;
@@ -591,7 +604,7 @@ TEST_F(DiagTest, DriversRunningAtOnceAppendWholeLines) {
     std::map<std::string, Lines> by_pid;
     std::vector<LogLine> log = read_log(root + "/bin/shared.log");
     EXPECT_EQ(log.size(), kDrivers * expected.size());
-    for (const LogLine& line : log) by_pid[line.pid].push_back(line.text);
+    for (const LogLine& line : log) by_pid[line.pid].push_back(timeless(line.text));
     std::size_t runs_seen = 0;
     for (const auto& entry : by_pid) {
         const Lines& lines = entry.second;
@@ -635,13 +648,15 @@ TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
                      "ASMLIST_02 in [LNK] is not read: it belongs in [ASM]",
                      "assembler: ASSEMBLER=" + asm_tool,
                      "assembler: command line: " + asm_tool + " a",
+                     "assembler: " + kWords + " [" + asm_tool + "] [a]",
                      "trying " + asm_tool + ": found, starting it",
-                     "assembler: exit status 0",
+                     "assembler: exit status 0 after T s",
                      "linker: LINKER=" + lnk_tool,
                      "linker: LNKLIST_20 is not passed: LNKLIST_01 is absent or empty",
                      "linker: command line: " + lnk_tool,
+                     "linker: " + kWords + " [" + lnk_tool + "]",
                      "trying " + lnk_tool + ": found, starting it",
-                     "linker: exit status 0",
+                     "linker: exit status 0 after T s",
                      "run ends: done",
                      last_line(0, false)}));
 }
@@ -654,21 +669,27 @@ TEST_F(DiagTest, TraceNamesPlaceholdersLeftAndEntriesNotPassed) {
         "ASMLIST_06=late\nASMLIST_20=last\n",
         "LNKLIST_01=\nLNKLIST_02=-o @1.out\nLNKLIST_03=x\n", "[DEBUG]\nTRACE=1\n");
     ProcessResult r = run_src();
-    EXPECT_EQ(
-        trace_of(r),
-        (Lines{config_line(beside(), "beside the executable", "found"), "assembler: ASSEMBLER=" + asm_tool,
-               "assembler: @2 in ASMLIST_02: there is no argument 2",
-               "assembler: @h in ASMLIST_03: not a placeholder, left as written",
-               "assembler: @0 in ASMLIST_04: not a placeholder, left as written",
-               "assembler: ASMLIST_06 is not passed: ASMLIST_05 is absent or empty",
-               "assembler: ASMLIST_20 is not passed: ASMLIST_05 is absent or empty",
-               "assembler: command line: " + asm_tool + " src.s @2 user@host @0",
-               "trying " + asm_tool + ": found, starting it", "assembler: exit status 0",
-               "linker: LINKER=" + lnk_tool,
-               "linker: LNKLIST_02 is not passed: LNKLIST_01 is absent or empty",
-               "linker: LNKLIST_03 is not passed: LNKLIST_01 is absent or empty",
-               "linker: command line: " + lnk_tool, "trying " + lnk_tool + ": found, starting it",
-               "linker: exit status 0", "run ends: done", last_line(0, false)}));
+    EXPECT_EQ(trace_of(r),
+              (Lines{config_line(beside(), "beside the executable", "found"),
+                     "assembler: ASSEMBLER=" + asm_tool,
+                     "assembler: @2 in ASMLIST_02: there is no argument 2",
+                     "assembler: @h in ASMLIST_03: not a placeholder, left as written",
+                     "assembler: @0 in ASMLIST_04: not a placeholder, left as written",
+                     "assembler: ASMLIST_06 is not passed: ASMLIST_05 is absent or empty",
+                     "assembler: ASMLIST_20 is not passed: ASMLIST_05 is absent or empty",
+                     "assembler: command line: " + asm_tool + " src.s @2 user@host @0",
+                     "assembler: " + kWords + " [" + asm_tool + "] [src.s] [@2] [user@host] [@0]",
+                     "trying " + asm_tool + ": found, starting it",
+                     "assembler: exit status 0 after T s",
+                     "linker: LINKER=" + lnk_tool,
+                     "linker: LNKLIST_02 is not passed: LNKLIST_01 is absent or empty",
+                     "linker: LNKLIST_03 is not passed: LNKLIST_01 is absent or empty",
+                     "linker: command line: " + lnk_tool,
+                     "linker: " + kWords + " [" + lnk_tool + "]",
+                     "trying " + lnk_tool + ": found, starting it",
+                     "linker: exit status 0 after T s",
+                     "run ends: done",
+                     last_line(0, false)}));
     ASSERT_EQ(runs(asm_tool).size(), 1u);
     EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "src.s", "@2", "user@host", "@0"}));
     ASSERT_EQ(runs(lnk_tool).size(), 1u);
@@ -755,7 +776,14 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          kNotStarted,
          0,
          {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNotStarted, true)}},
-        {"tool fails", asm_tool, "", "src.s", "7", 7, 1, {"assembler: exit status 7", last_line(7, true)}},
+        {"tool fails",
+         asm_tool,
+         "",
+         "src.s",
+         "7",
+         7,
+         1,
+         {"assembler: exit status 7 after T s", last_line(7, true)}},
 #ifndef _WIN32
         {"tool exits with 255",
          asm_tool,
@@ -764,7 +792,7 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          "255",
          255,
          1,
-         {"assembler: exit status 255", "exit status 255"}},
+         {"assembler: exit status 255 after T s", "exit status 255, T s in all"}},
         {"killed",
          asm_tool,
          "",
@@ -772,8 +800,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          "signal 15",
          143,
          1,
-         {"assembler: killed by SIGTERM (status 143)", "run ends: the assembler failed (status 143)",
-          "exit status 143"}},
+         {"assembler: killed by SIGTERM (status 143) after T s",
+          "run ends: the assembler failed (status 143)", "exit status 143, T s in all"}},
         {"interpreter missing",
          script,
          "",

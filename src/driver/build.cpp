@@ -2,12 +2,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/trace.h"
 #include "driver/driver.h"
 #include "driver/run.h"
 #include "launch/launch.h"
+#include "platform/command_split.h"
 #include "platform/os.h"
 
 namespace {
@@ -131,6 +134,14 @@ void locate_config(Run& run) {
     run.have_config = config_path_from(os_path_syntax(), exe, run.config);
 }
 
+// The directory that "<CONFIG_DIR>" stands for; null (the token is then
+// left as written) without a configuration.
+void locate_config_dir(Run& run) {
+    run.config_dir_token = nullptr;
+    if (run.have_config && config_dir_of(os_path_syntax(), run.config, run.config_dir))
+        run.config_dir_token = run.config_dir;
+}
+
 // --- the stages ------------------------------------------------------------
 
 char* copy_block(const char* text) {
@@ -184,6 +195,10 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** 
     if (vector[0] == nullptr) return ENOMEM;
     const char* gap = nullptr;
     int error = 0;
+    if (run.program_too_long) {
+        error = ENAMETOOLONG;
+        bad_key = stage.program_key;
+    }
     for (int k = 1; k <= kArgEntries; ++k) {
         const char* key = values.keys[k - 1];
         char* value = values.entries[k - 1];
@@ -191,7 +206,7 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** 
             if (gap == nullptr) gap = key;
             continue;
         }
-        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv);
+        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv, run.config_dir_token);
         if (trace_enabled()) trace_expansion(stage, key, value, r);
         // Only an entry that would reach the tool can hand it a wrong name.
         if (too_long(r.what) && error == 0 && gap == nullptr) {
@@ -205,25 +220,51 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** 
     return error;
 }
 
+// The words the tool receives, each in brackets: on POSIX its argument
+// vector; on Windows the words its C runtime makes of the command line.
+std::string words_of(const char* const* vector, const char* line) {
+    std::vector<std::string> words;
+    if (os_tool_splits_command_line()) {
+        words = split_command_line(line);
+    } else {
+        words = split_command_tail(command_tail(vector[0], line));
+        words.insert(words.begin(), vector[0]);
+    }
+    std::string text =
+        os_tool_splits_command_line() ? "words, as a C runtime splits the command line:" : "words:";
+    for (const std::string& word : words) text += " [" + word + "]";
+    return text;
+}
+
 void trace_command_line(const Stage& stage, const char* const* vector) {
     if (!trace_enabled()) return;
     char* line = build_command_line(vector);
-    trace("%s: command line: %s", stage.name, line != nullptr ? line : "(no memory for it)");
+    if (line == nullptr) {
+        trace("%s: command line: (no memory for it)", stage.name);
+        return;
+    }
+    trace("%s: command line: %s", stage.name, line);
+    trace("%s: %s", stage.name, words_of(vector, line).c_str());
     std::free(line);
 }
 
-// The tool's result as the trace tells it; errno is the launch's.
-void trace_result(const Stage& stage, int status) {
+// The tool's result as the trace tells it, with the time since `started`
+// for a tool that ran; errno is the launch's.
+void trace_result(const Stage& stage, int status, double started) {
     int signal = os_last_signal();
     const char* name = signal_name(signal);
-    if (status == -1 && errno != 0)
+    if (status == -1 && errno != 0) {
         trace("%s: not started: %s (%s)", stage.name, error_name(errno), std::strerror(errno));
-    else if (signal != 0 && name != nullptr)
-        trace("%s: killed by %s (status %d)", stage.name, name, os_status_seen(status));
+        return;
+    }
+    double seconds = os_seconds() - started;
+    if (signal != 0 && name != nullptr)
+        trace("%s: killed by %s (status %d) after %.3f s", stage.name, name, os_status_seen(status), seconds);
     else if (signal != 0)
-        trace("%s: killed by signal %d (status %d)", stage.name, signal, os_status_seen(status));
+        trace("%s: killed by signal %d (status %d) after %.3f s", stage.name, signal, os_status_seen(status),
+              seconds);
     else
-        trace("%s: exit status %d", stage.name, os_status_seen(status));
+        trace("%s: exit status %d after %.3f s", stage.name, os_status_seen(status), seconds);
 }
 
 // What the dry run says of a stage, on standard output. Returns 0 when
@@ -245,6 +286,7 @@ int dry_stage(const Stage& stage, const char* const* vector, int error, const ch
     else
         std::printf("%s: %s not found (%s), command line: %s\n", stage.name, vector[0], error_name(errno),
                     line);
+    std::printf("%s: %s\n", stage.name, words_of(vector, line).c_str());
     std::free(line);
     return result == 0 ? 0 : -1;
 }
@@ -253,14 +295,19 @@ int dry_stage(const Stage& stage, const char* const* vector, int error, const ch
 // does not run. Otherwise `status` is the tool's exit status, or -1 when no
 // tool was started (not found, not startable, an entry that cannot be
 // expanded, no memory for its vector). A dry run starts nothing.
-bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status) {
+bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status) {
     if (values.lengths[0] == 0) {
         trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
         if (run.switches[kDryRun] != 0)
             std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, stage.section);
         return false;
     }
-    trace("%s: %s=%s", stage.name, stage.program_key, values.program);
+    run.program_too_long = !expand_config_dir(values.program, run.config_dir_token);
+    if (run.program_too_long)
+        trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
+              stage.program_key, static_cast<int>(kMaxChars));
+    else
+        trace("%s: %s=%s", stage.name, stage.program_key, values.program);
     char* vector[kSlots] = {};
     const char* bad_key = nullptr;
     int error = fill_vector(stage, values, run, vector, bad_key);
@@ -270,14 +317,15 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
     } else if (error != 0) {
         errno = error;
         status = -1;
-        trace_result(stage, status);
+        trace_result(stage, status, 0);
     } else {
         trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when
         // standard output is a file or a pipe.
         std::fflush(stdout);
+        double started = trace_enabled() ? os_seconds() : 0;
         status = run_tool(vector[0], vector);
-        trace_result(stage, status);
+        if (trace_enabled()) trace_result(stage, status, started);
     }
     release_vector(vector);
     return true;
@@ -297,7 +345,7 @@ void trace_failure(const Stage& stage, int status) {
 // configured, 0 when the linker is not (a build without a link step). A
 // dry run goes through both stages and returns -1 when either would fail
 // to start its tool.
-int run_stages(const Run& run, StageValues& values) {
+int run_stages(Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
     if (!run_stage(kAssembler, values, run, status)) {
@@ -338,12 +386,13 @@ void list_arguments(int argc, char** argv) {
 int finish(const Run& run, int status) {
     bool exit_code = run.switches[kExitCode] != 0;
     int result = exit_code ? status : 0;
+    double seconds = trace_enabled() ? os_seconds() - run.started : 0;
     if (!exit_code)
-        trace("exit status %d (EXITCODE is off)", os_status_seen(result));
+        trace("exit status %d (EXITCODE is off), %.3f s in all", os_status_seen(result), seconds);
     else if (status == -1)
-        trace("exit status %d: no tool was started", os_status_seen(result));
+        trace("exit status %d: no tool was started, %.3f s in all", os_status_seen(result), seconds);
     else
-        trace("exit status %d", os_status_seen(result));
+        trace("exit status %d, %.3f s in all", os_status_seen(result), seconds);
     if (run.switches[kPause] != 0 &&
         should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console())) {
         std::fflush(stdout);
@@ -383,11 +432,14 @@ int run_build(int argc, char** argv) {
     if (argc < 2 && !any_variable && run.log_variable == nullptr) return 0;
 
     locate_config(run);
+    locate_config_dir(run);
     StageValues values;
     read_first(run, values);
     char log[kPathBuffer] = "";
     int log_error = open_log(run, log);
     trace_enable(run.switches[kTrace] != 0);
+    // Times are taken only for the trace, from here on.
+    if (trace_enabled()) run.started = os_seconds();
 
     // Only a diagnosis asks whether the file is there: without one, a
     // missing file reads as a file without keys.

@@ -41,8 +41,22 @@ struct PlaceholderResult {
 // are numbered 1 to argc - 1. An entry without a valid placeholder stays as
 // it is; so does one whose argument or result would not fit kMaxChars,
 // which the caller must not pass on (the result says which).
-PlaceholderResult expand_placeholder(char* entry, int argc, char** argv);
-PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv);
+// With `config_dir`, every "<CONFIG_DIR>" of the entry as written becomes
+// that directory too; text put in by either replacement is not looked at
+// again, and `what` is result_too_long when the whole would not fit.
+PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const char* config_dir = nullptr);
+PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv,
+                                     const char* config_dir = nullptr);
+
+// Replaces every "<CONFIG_DIR>" in `value` (a kPathBuffer-byte buffer) by
+// `config_dir`; placeholders are left alone. False, with `value` as it
+// was, when the result would be longer than kMaxChars.
+bool expand_config_dir(char* value, const char* config_dir);
+
+// The directory of the configuration file `config_path` into `out`
+// (kPathBuffer bytes), without a trailing separator unless it is a root
+// ("/", "C:\"). False when it cannot be had.
+bool config_dir_of(const PathSyntax& syntax, const char* config_path, char* out);
 
 // Whether the run waits for a key before it ends, by PAUSE (0 never, 2 only
 // when the run did not succeed, any other value always), and only where

@@ -46,3 +46,23 @@ std::vector<std::string> split_command_tail(const char* tail) {
     std::size_t count = split_command_words(tail, text.data(), words.data());
     return std::vector<std::string>(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(count));
 }
+
+const char* command_tail(const char* program, const char* command_line) {
+    const char* tail = command_line + std::strlen(program);
+    return *tail == ' ' ? tail + 1 : tail;
+}
+
+std::vector<std::string> split_command_line(const char* command_line) {
+    std::string first;
+    bool quoted = false;
+    const char* p = command_line;
+    for (; *p != '\0' && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+        if (*p == '"')
+            quoted = !quoted;
+        else
+            first += *p;
+    }
+    std::vector<std::string> words = split_command_tail(p);
+    words.insert(words.begin(), first);
+    return words;
+}

@@ -17,3 +17,13 @@ std::vector<std::string> split_command_tail(const char* tail);
 // strlen(tail) + 1 bytes and strlen(tail) / 2 + 1 pointers always suffices,
 // as no word is longer than the text it came from and blanks part them.
 std::size_t split_command_words(const char* tail, char* text, char** words);
+
+// The tail of a command line whose first word is `program`, as
+// build_command_line joined them: what follows the program and its blank.
+const char* command_tail(const char* program, const char* command_line);
+
+// The words a Windows program's C runtime makes of its whole command line:
+// the first by the rule for the program's name (double quotes toggle and
+// are dropped, nothing escapes, a blank or tab outside quotes ends it), the
+// rest as split_command_tail.
+std::vector<std::string> split_command_line(const char* command_line);

@@ -92,6 +92,15 @@ std::size_t os_log_stamp(char* out, std::size_t size);
 // "UTF-8 (code page 65001)"); empty on POSIX, where bytes pass as given.
 void os_describe_code_page(char* out, std::size_t size);
 
+// Seconds from a fixed moment on a clock that only runs forward, for the
+// trace's durations.
+double os_seconds();
+
+// True where a tool receives one command line and its own start-up code
+// splits it into words (Windows); false where it receives the words
+// themselves, split from the command line by the driver (POSIX).
+bool os_tool_splits_command_line();
+
 // True when the driver is the only process attached to its console and
 // that console has a window, so that it was made for the driver and closes
 // when it ends. Always false on POSIX.

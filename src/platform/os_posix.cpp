@@ -169,8 +169,7 @@ bool os_file_exists(const char* path) {
 }
 
 int os_start_and_wait(const char* file, const char* program, const char* command_line) {
-    const char* tail = command_line + std::strlen(program);
-    if (*tail == ' ') ++tail;
+    const char* tail = command_tail(program, command_line);
     // One block holds the argument vector (the program, the words, a null
     // pointer) and the words' text behind it.
     std::size_t length = std::strlen(tail);
@@ -270,6 +269,14 @@ std::size_t os_log_stamp(char* out, std::size_t size) {
 void os_describe_code_page(char* out, std::size_t size) {
     if (size > 0) out[0] = '\0';
 }
+
+double os_seconds() {
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+bool os_tool_splits_command_line() { return false; }
 
 bool os_owns_console() { return false; }
 

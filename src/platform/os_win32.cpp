@@ -389,6 +389,15 @@ void os_describe_code_page(char* out, std::size_t size) {
         std::snprintf(out, size, "ANSI code page %u", page);
 }
 
+double os_seconds() {
+    LARGE_INTEGER count, frequency;
+    if (!QueryPerformanceCounter(&count) || !QueryPerformanceFrequency(&frequency) || frequency.QuadPart == 0)
+        return 0;
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+bool os_tool_splits_command_line() { return true; }
+
 bool os_owns_console() {
     // A console without a window (a program started the driver with
     // CREATE_NO_WINDOW) is nobody's to close: no key could end a pause.
