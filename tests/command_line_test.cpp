@@ -61,6 +61,16 @@ TEST(SplitCommandTail, WindowsRuntimeRules) {
         {"x  ", {"x"}},
     };
     for (const Case& c : cases) EXPECT_EQ(split_command_tail(c.tail), c.expected) << c.tail;
+
+    // The program's own name: quotes toggle, nothing escapes, and a blank
+    // outside quotes ends it even in a name that holds one.
+    const Case whole[] = {
+        {"C:\\tools\\lnk tool.exe -o x", {"C:\\tools\\lnk", "tool.exe", "-o", "x"}},
+        {"\"C:\\Program Files\\as.exe\" \"a b\"", {"C:\\Program Files\\as.exe", "a b"}},
+        {"a\\\"b c\" d", {"a\\b c", "d"}},
+        {"as", {"as"}},
+    };
+    for (const Case& c : whole) EXPECT_EQ(split_command_line(c.tail), c.expected) << c.tail;
 }
 
 TEST(SplitCommandTail, PlainWordsComeBackWhole) {

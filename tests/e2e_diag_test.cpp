@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -395,6 +396,47 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
             EXPECT_EQ(without_code_page(log_texts(row.log)), trace) << row.ini;
         }
     }
+}
+
+// A toolchain folder whose tolvane.ini names its tools by <CONFIG_DIR>
+// runs from anywhere, and again once the folder is renamed; the token
+// follows a file that TOLVANE_INI names, and a value too long once
+// expanded stops its stage.
+TEST_F(DiagTest, ToolchainFolderRunsWhereverItIsMoved) {
+    std::string kit = root + "/asm kit", moved = root + "/moved kit";
+    make_dir(kit);
+    make_dir(kit + "/tools");
+    ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "/tolvane" + kExe));
+    ASSERT_TRUE(copy_executable(PROBE_EXE, kit + "/tools/asm" + kExe));
+    std::string text =
+        "[ASM]\nASSEMBLER=<CONFIG_DIR>/tools/asm\nASMLIST_01=-I\"<CONFIG_DIR>/inc\"\nASMLIST_02=@1\n";
+    write_file(kit + "/tolvane.ini", text);
+    std::string far = root + "/" + std::string(200, 'f');
+    make_dir(far);
+    write_file(far + "/x.ini", "[ASM]\nASSEMBLER=<CONFIG_DIR>/" + std::string(60, 't') + "\n");
+    for (const std::string& place : {kit, moved}) {
+        if (place == moved) {
+            ASSERT_EQ(std::rename(kit.c_str(), moved.c_str()), 0);
+        }
+        std::string exe = place + "/tolvane" + kExe;
+        ProcessResult r = run_process(exe, {exe, "src.s"}, root + "/project", {"TOLVANE_TRACE=1"});
+        expect_in_order(trace_of(r), {"assembler: ASSEMBLER=" + place + "/tools/asm"}, place);
+        std::vector<ProbeRun> seen = runs(place + "/tools/asm" + kExe);
+        ASSERT_FALSE(seen.empty()) << place;
+        Args argv = seen.back().argv;
+        ASSERT_GE(argv.size(), 2u);
+        EXPECT_EQ(slashed(argv[argv.size() - 2]), "-I" + place + "/inc");
+        EXPECT_EQ(argv.back(), "src.s");
+    }
+    ProcessResult other =
+        run_process(moved + "/tolvane" + kExe, {moved + "/tolvane" + kExe, "src.s"}, root + "/project",
+                    {"TOLVANE_INI=" + far + "/x.ini", "TOLVANE_EXITCODE=1", "TOLVANE_TRACE=1"});
+    EXPECT_EQ(other.status, kNotStarted);
+    expect_in_order(
+        trace_of(other),
+        {"assembler: ASSEMBLER cannot be expanded: the result would be longer than 259 characters",
+         "assembler: not started: " + error_text("ENAMETOOLONG", ENAMETOOLONG)},
+        "too long");
 }
 
 // The dry run starts nothing and shows both stages on standard output, the

@@ -9,7 +9,8 @@
 
 namespace {
 
-std::string expand(const PathSyntax& syntax, const std::string& entry, std::vector<std::string> args) {
+std::string expand(const PathSyntax& syntax, const std::string& entry, std::vector<std::string> args,
+                   const char* config_dir = nullptr) {
     args.insert(args.begin(), "tolvane");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
@@ -17,7 +18,7 @@ std::string expand(const PathSyntax& syntax, const std::string& entry, std::vect
     char buffer[kPathBuffer];
     EXPECT_LE(entry.size(), kMaxChars);
     std::memcpy(buffer, entry.c_str(), entry.size() + 1);
-    expand_placeholder(syntax, buffer, static_cast<int>(args.size()), argv.data());
+    expand_placeholder(syntax, buffer, static_cast<int>(args.size()), argv.data(), config_dir);
     return buffer;
 }
 
@@ -164,6 +165,59 @@ TEST(ExpandPlaceholder, RefusesWhatWouldNotFit) {
     std::string arg = std::string(250, 'b') + ".s";
     EXPECT_EQ(expand(posix_syntax(), "@1.objxxxxxx", {arg}), "@1.objxxxxxx");
     EXPECT_EQ(expand(posix_syntax(), "@1.objxxxxx", {arg}), std::string(250, 'b') + ".objxxxxx");
+}
+
+// "<CONFIG_DIR>" at every place of the entry as written; what an
+// expansion puts in is never looked at again.
+TEST(ExpandPlaceholder, ConfigDirToken) {
+    const std::string far(250, 'd');
+    struct Row {
+        const char* dir;
+        std::string entry, arg, expected;
+    } rows[] = {
+        {"/kit", "<CONFIG_DIR>", "a.s", "/kit"},
+        {"/kit", "-I<CONFIG_DIR>/inc:<CONFIG_DIR>/lib", "a.s", "-I/kit/inc:/kit/lib"},
+        {"/kit", "<CONFIG_DIR>/out/@1.o", "src/a.s", "/kit/out/src/a.o"},
+        {"/kit", "@1 <CONFIG_DIR>", "a.s", "a.s /kit"},
+        {"/kit", "@<CONFIG_DIR>", "a.s", "@/kit"},
+        {"/kit", "@2 <CONFIG_DIR>", "a.s", "@2 /kit"},
+        {"/", "<CONFIG_DIR>tools/as", "a.s", "/tools/as"},
+        {"/x@1/kit", "<CONFIG_DIR>/as @1", "a.s", "/x@1/kit/as a.s"},
+        {"/kit", "@1", "<CONFIG_DIR>", "<CONFIG_DIR>"},
+        {"/kit", "<config_dir> <CONFIG_DIR", "a.s", "<config_dir> <CONFIG_DIR"},
+        {nullptr, "<CONFIG_DIR>/as", "a.s", "<CONFIG_DIR>/as"},
+        {far.c_str(), "<CONFIG_DIR>/123456789", "a.s", "<CONFIG_DIR>/123456789"},
+        {far.c_str(), "<CONFIG_DIR>/12345678", "a.s", far + "/12345678"},
+        {far.c_str(), "<CONFIG_DIR>/@1", "abcdefghij.s", "<CONFIG_DIR>/@1"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(expand(posix_syntax(), r.entry, {r.arg}, r.dir), r.expected) << r.entry;
+
+    char program[kPathBuffer] = "<CONFIG_DIR>/@1/as";
+    EXPECT_TRUE(expand_config_dir(program, "/kit"));
+    EXPECT_STREQ(program, "/kit/@1/as");
+    std::strcpy(program, "<CONFIG_DIR>/123456789");
+    EXPECT_FALSE(expand_config_dir(program, far.c_str()));
+    EXPECT_STREQ(program, "<CONFIG_DIR>/123456789");
+}
+
+TEST(ExpandPlaceholder, ConfigDirIsTheFilesDirectory) {
+    struct Row {
+        const PathSyntax& syntax;
+        const char *config, *dir;
+    } rows[] = {
+        {posix_syntax(), "/home/me/asm kit/tolvane.ini", "/home/me/asm kit"},
+        {posix_syntax(), "/tolvane.ini", "/"},
+        {windows_syntax(), "C:\\tolvane.ini", "C:\\"},
+        {windows_syntax(), "E:\\kit\\tolvane.ini", "E:\\kit"},
+        {windows_syntax(), "\\\\srv\\share\\tolvane.ini", "\\\\srv\\share"},
+        {cp932(), "C:\\\x95\x5C\\tolvane.ini", "C:\\\x95\x5C"},
+    };
+    for (const Row& r : rows) {
+        char dir[kPathBuffer];
+        EXPECT_TRUE(config_dir_of(r.syntax, r.config, dir)) << r.config;
+        EXPECT_STREQ(dir, r.dir) << r.config;
+    }
 }
 
 }  // namespace

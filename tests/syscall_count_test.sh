@@ -74,3 +74,16 @@ if [ "$count" -gt "$budget" ]; then
     awk -F'(' '/^[a-z_0-9]+\(/ && !/^exit_group\(/ { print $1 }' "$tmp/calls" | sort | uniq -c | sort -rn
     fail "$count system calls, more than $budget"
 fi
+
+# Each log line is one write, so that lines of drivers running at once
+# never mix: as many writes to the log as it has lines.
+rm -f "$tmp/tools/asmtool.log" "$tmp/tools/lnktool.log"
+TOLVANE_LOG=$tmp/run.log strace -qq -e trace=openat,write -e signal=none -o "$tmp/writes" \
+    "$tmp/bin/tolvane" src/demo.asm >"$tmp/out" 2>&1 || fail "the logged run ended with status $?"
+fd=$(sed -n 's|^openat(.*"'"$tmp"'/run.log".* = \([0-9]*\)$|\1|p' "$tmp/writes")
+[ -n "$fd" ] || fail "the log was not opened"
+writes=$(grep -c "^write($fd," "$tmp/writes" || true)
+lines=$(wc -l <"$tmp/run.log")
+[ "$lines" -ge 10 ] || fail "the log holds $lines lines"
+[ "$writes" -eq "$lines" ] || fail "$writes writes for $lines log lines"
+echo "log: $lines lines in $writes writes"
