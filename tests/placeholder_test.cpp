@@ -194,10 +194,10 @@ TEST(ExpandPlaceholder, ConfigDirToken) {
         EXPECT_EQ(expand(posix_syntax(), r.entry, {r.arg}, r.dir), r.expected) << r.entry;
 
     char program[kPathBuffer] = "<CONFIG_DIR>/@1/as";
-    EXPECT_TRUE(expand_config_dir(program, "/kit"));
+    EXPECT_EQ(expand_config_dir(program, "/kit"), 1);
     EXPECT_STREQ(program, "/kit/@1/as");
     std::strcpy(program, "<CONFIG_DIR>/123456789");
-    EXPECT_FALSE(expand_config_dir(program, far.c_str()));
+    EXPECT_EQ(expand_config_dir(program, far.c_str()), -1);
     EXPECT_STREQ(program, "<CONFIG_DIR>/123456789");
 }
 

@@ -185,17 +185,44 @@ bool too_long(Expansion what) {
     return what == Expansion::argument_too_long || what == Expansion::result_too_long;
 }
 
-// Fills `vector` from the stage's values, expanding each entry. Returns 0,
-// ENOMEM when a block could not be had, or ENAMETOOLONG when an entry in
+// Expands "<CONFIG_DIR>" in the stage's program value and puts the first
+// word of its command line into `first` (kPathBuffer bytes): the value as
+// it stands, or in double quotes where the tool splits its own command line
+// and the directory put a blank into the value, so that the tool's C
+// runtime reads its own name whole. False when either would not fit.
+bool expand_program(const Stage& stage, StageValues& values, const Run& run, char* first) {
+    int tokens = expand_config_dir(values.program, run.config_dir_token);
+    std::size_t n = std::strlen(values.program);
+    bool quote =
+        tokens > 0 && os_tool_splits_command_line() && std::strpbrk(values.program, " \t") != nullptr;
+    if (tokens < 0 || (quote && n + 2 > kMaxChars)) {
+        trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
+              stage.program_key, static_cast<int>(kMaxChars));
+        return false;
+    }
+    trace("%s: %s=%s", stage.name, stage.program_key, values.program);
+    if (!quote) {
+        std::memcpy(first, values.program, n + 1);
+        return true;
+    }
+    first[0] = '"';
+    std::memcpy(first + 1, values.program, n);
+    std::memcpy(first + 1 + n, "\"", 2);
+    return true;
+}
+
+// Fills `vector` from the stage's values, expanding each entry; `first` is
+// the program's word (null when it did not fit). Returns 0, ENOMEM when a
+// block could not be had, or ENAMETOOLONG when the program or an entry in
 // front of the first absent one cannot be expanded (the stage must not run
 // then); `bad_key` names it.
-int fill_vector(const Stage& stage, StageValues& values, const Run& run, char** vector,
+int fill_vector(const Stage& stage, StageValues& values, const Run& run, const char* first, char** vector,
                 const char*& bad_key) {
-    vector[0] = copy_block(values.program);
+    vector[0] = copy_block(first != nullptr ? first : values.program);
     if (vector[0] == nullptr) return ENOMEM;
     const char* gap = nullptr;
     int error = 0;
-    if (run.program_too_long) {
+    if (first == nullptr) {
         error = ENAMETOOLONG;
         bad_key = stage.program_key;
     }
@@ -269,7 +296,8 @@ void trace_result(const Stage& stage, int status, double started) {
 
 // What the dry run says of a stage, on standard output. Returns 0 when
 // the stage's tool would be started, else -1.
-int dry_stage(const Stage& stage, const char* const* vector, int error, const char* bad_key) {
+int dry_stage(const Stage& stage, const char* program, const char* const* vector, int error,
+              const char* bad_key) {
     if (error != 0) {
         std::printf("%s: not run: %s cannot be expanded\n", stage.name, bad_key);
         return -1;
@@ -280,11 +308,11 @@ int dry_stage(const Stage& stage, const char* const* vector, int error, const ch
         return -1;
     }
     char found[kPathBuffer];
-    int result = find_tool(vector[0], vector, found);
+    int result = find_tool(program, vector, found);
     if (result == 0)
         std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
     else
-        std::printf("%s: %s not found (%s), command line: %s\n", stage.name, vector[0], error_name(errno),
+        std::printf("%s: %s not found (%s), command line: %s\n", stage.name, program, error_name(errno),
                     line);
     std::printf("%s: %s\n", stage.name, words_of(vector, line).c_str());
     std::free(line);
@@ -295,25 +323,21 @@ int dry_stage(const Stage& stage, const char* const* vector, int error, const ch
 // does not run. Otherwise `status` is the tool's exit status, or -1 when no
 // tool was started (not found, not startable, an entry that cannot be
 // expanded, no memory for its vector). A dry run starts nothing.
-bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status) {
+bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status) {
     if (values.lengths[0] == 0) {
         trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
         if (run.switches[kDryRun] != 0)
             std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, stage.section);
         return false;
     }
-    run.program_too_long = !expand_config_dir(values.program, run.config_dir_token);
-    if (run.program_too_long)
-        trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
-              stage.program_key, static_cast<int>(kMaxChars));
-    else
-        trace("%s: %s=%s", stage.name, stage.program_key, values.program);
+    char first[kPathBuffer];
+    bool program_fits = expand_program(stage, values, run, first);
     char* vector[kSlots] = {};
     const char* bad_key = nullptr;
-    int error = fill_vector(stage, values, run, vector, bad_key);
+    int error = fill_vector(stage, values, run, program_fits ? first : nullptr, vector, bad_key);
     if (run.switches[kDryRun] != 0) {
         if (error == 0) trace_command_line(stage, vector);
-        status = dry_stage(stage, vector, error, bad_key);
+        status = dry_stage(stage, values.program, vector, error, bad_key);
     } else if (error != 0) {
         errno = error;
         status = -1;
@@ -324,7 +348,7 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status) {
         // standard output is a file or a pipe.
         std::fflush(stdout);
         double started = trace_enabled() ? os_seconds() : 0;
-        status = run_tool(vector[0], vector);
+        status = run_tool(values.program, vector);
         if (trace_enabled()) trace_result(stage, status, started);
     }
     release_vector(vector);
@@ -345,7 +369,7 @@ void trace_failure(const Stage& stage, int status) {
 // configured, 0 when the linker is not (a build without a link step). A
 // dry run goes through both stages and returns -1 when either would fail
 // to start its tool.
-int run_stages(Run& run, StageValues& values) {
+int run_stages(const Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
     if (!run_stage(kAssembler, values, run, status)) {

@@ -49,9 +49,10 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
                                      const char* config_dir = nullptr);
 
 // Replaces every "<CONFIG_DIR>" in `value` (a kPathBuffer-byte buffer) by
-// `config_dir`; placeholders are left alone. False, with `value` as it
-// was, when the result would be longer than kMaxChars.
-bool expand_config_dir(char* value, const char* config_dir);
+// `config_dir`; placeholders are left alone. Returns how many there were,
+// or -1, with `value` as it was, when the result would be longer than
+// kMaxChars. A null `config_dir` replaces nothing.
+int expand_config_dir(char* value, const char* config_dir);
 
 // The directory of the configuration file `config_path` into `out`
 // (kPathBuffer bytes), without a trailing separator unless it is a root

@@ -115,14 +115,18 @@ PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const c
     return expand_placeholder(os_path_syntax(), entry, argc, argv, config_dir);
 }
 
-bool expand_config_dir(char* value, const char* config_dir) {
-    if (config_dir == nullptr || std::strstr(value, kToken) == nullptr) return true;
+int expand_config_dir(char* value, const char* config_dir) {
+    int tokens = 0;
+    for (const char* p = value; config_dir != nullptr && (p = std::strstr(p, kToken)) != nullptr;
+         p += kTokenLength)
+        ++tokens;
+    if (tokens == 0) return 0;
     Assembly a = {{}, 0, true};
     append_expanding_tokens(a, value, std::strlen(value), config_dir);
-    if (!a.fits) return false;
+    if (!a.fits) return -1;
     std::memcpy(value, a.text, a.length);
     value[a.length] = '\0';
-    return true;
+    return tokens;
 }
 
 bool config_dir_of(const PathSyntax& syntax, const char* config_path, char* out) {

@@ -38,7 +38,6 @@ struct Run {
     const char* no_config;  // why there is none, when there is none
     char config_dir[kPathBuffer];
     const char* config_dir_token;  // config_dir where "<CONFIG_DIR>" expands, else null
-    bool program_too_long;         // the stage's program value did not fit once expanded
     double started;                // when the trace began, in os_seconds()
 };
 
