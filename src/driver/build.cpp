@@ -138,8 +138,9 @@ void locate_config(Run& run) {
 // left as written) without a configuration.
 void locate_config_dir(Run& run) {
     run.config_dir_token = nullptr;
-    if (run.have_config && config_dir_of(os_path_syntax(), run.config, run.config_dir))
-        run.config_dir_token = run.config_dir;
+    if (!run.have_config) return;
+    config_dir_of(os_path_syntax(), run.config, run.config_dir);
+    run.config_dir_token = run.config_dir;
 }
 
 // --- the stages ------------------------------------------------------------

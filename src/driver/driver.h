@@ -56,8 +56,8 @@ int expand_config_dir(char* value, const char* config_dir);
 
 // The directory of the configuration file `config_path` into `out`
 // (kPathBuffer bytes), without a trailing separator unless it is a root
-// ("/", "C:\"). False when it cannot be had.
-bool config_dir_of(const PathSyntax& syntax, const char* config_path, char* out);
+// ("/", "C:\").
+void config_dir_of(const PathSyntax& syntax, const char* config_path, char* out);
 
 // Whether the run waits for a key before it ends, by PAUSE (0 never, 2 only
 // when the run did not succeed, any other value always), and only where

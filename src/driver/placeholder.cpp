@@ -21,6 +21,13 @@ int read_number(const char* p, std::size_t& taken) {
     return std::atoi(digits);
 }
 
+// True when the text holds the token; the test for its first character
+// alone costs a value without it next to nothing.
+bool has_token_in(const char* text) {
+    const char* open = std::strchr(text, '<');
+    return open != nullptr && std::strstr(open, kToken) != nullptr;
+}
+
 // A result put together piece by piece, never longer than kMaxChars.
 struct Assembly {
     char text[kPathBuffer];
@@ -76,7 +83,7 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
                                      const char* config_dir) {
     PlaceholderResult result = {Expansion::none, 0, 0, 0};
     char* at = std::strchr(entry, '@');
-    bool has_token = config_dir != nullptr && std::strstr(entry, kToken) != nullptr;
+    bool has_token = config_dir != nullptr && has_token_in(entry);
     if (at == nullptr && !has_token) return result;
     char value[kPathBuffer] = "";
     std::size_t length = std::strlen(entry);
@@ -116,11 +123,9 @@ PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const c
 }
 
 int expand_config_dir(char* value, const char* config_dir) {
+    if (config_dir == nullptr || !has_token_in(value)) return 0;
     int tokens = 0;
-    for (const char* p = value; config_dir != nullptr && (p = std::strstr(p, kToken)) != nullptr;
-         p += kTokenLength)
-        ++tokens;
-    if (tokens == 0) return 0;
+    for (const char* p = value; (p = std::strstr(p, kToken)) != nullptr; p += kTokenLength) ++tokens;
     Assembly a = {{}, 0, true};
     append_expanding_tokens(a, value, std::strlen(value), config_dir);
     if (!a.fits) return -1;
@@ -129,18 +134,16 @@ int expand_config_dir(char* value, const char* config_dir) {
     return tokens;
 }
 
-bool config_dir_of(const PathSyntax& syntax, const char* config_path, char* out) {
-    PathParts parts;
-    split_path(syntax, config_path, parts);
-    std::size_t n = std::strlen(parts.dir);
-    // A root keeps its separator: "/", "C:\".
-    if (n > 1 && ends_in_separator(syntax, std::string_view(parts.dir, n))) parts.dir[n - 1] = '\0';
-    std::size_t length = std::strlen(parts.drive);
-    if (length + std::strlen(parts.dir) > kMaxChars) {
-        out[0] = '\0';
-        return false;
+void config_dir_of(const PathSyntax& syntax, const char* config_path, char* out) {
+    std::string_view path(config_path);
+    std::size_t drive = syntax.windows && path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    std::size_t end = drive;
+    for (std::size_t i = path.size(); i-- > drive;) {
+        if (!is_separator(syntax, path[i]) || is_trail_byte(syntax, path, i)) continue;
+        // A root keeps its separator: "/", "C:\".
+        end = i == drive ? i + 1 : i;
+        break;
     }
-    std::memcpy(out, parts.drive, length);
-    std::memcpy(out + length, parts.dir, std::strlen(parts.dir) + 1);
-    return true;
+    std::memcpy(out, config_path, end);
+    out[end] = '\0';
 }
