@@ -81,6 +81,12 @@ TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
     asm_named("mytool");
     run_with_path(root + "/p0:" + root + "/p1");
     EXPECT_TRUE(runs(there).empty());
+    chmod((root + "/p0").c_str(), 0);  // not to be searched, but root may search any: run as nobody
+    chmod(root.c_str(), 0755);
+    Args as = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, "src"};
+    if (geteuid() != 0) as.erase(as.begin(), as.begin() + 4);
+    ProcessResult r = run_process(as[0], as, root + "/project", {"PATH=" + root + "/p0", "TOLVANE_TRACE=1"});
+    EXPECT_NE(r.err.find("/p0/mytool: cannot be tested: EACCES"), std::string::npos) << r.err;
 }
 
 TEST_F(SearchTest, NameWithSlashIsNotSearchedAlongPath) {
@@ -94,7 +100,8 @@ TEST_F(SearchTest, NameWithSlashIsNotSearchedAlongPath) {
 TEST_F(SearchTest, EmptyQuotedEntryEndsTheWalk) {
     std::string there = tool_in(root + "/p2", "mytool");
     asm_named("mytool");
-    run_with_path(root + "/p1:\"\":" + root + "/p2");
+    std::string err = run({"src"}, {"PATH=" + root + "/p1:\"\":" + root + "/p2", "TOLVANE_TRACE=1"}).err;
+    EXPECT_NE(err.find("PATH entry \"\" (empty) ends the search;"), std::string::npos) << err;
     EXPECT_TRUE(runs(there).empty());
     run_with_path(root + "/p1:" + root + "/p2");
     EXPECT_EQ(runs(there).size(), 1u);

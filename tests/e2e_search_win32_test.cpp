@@ -119,6 +119,9 @@ TEST_F(WinSearchTest, ForwardSlashKeepsAMissingNameOffPath) {
     asm_named("sub\\mytool");
     run_with_path(root + "/p1");
     EXPECT_EQ(runs(there).size(), 1u);
+    asm_named(".\\sub\\mytool");  // "here", not along PATH
+    run_with_path(root + "/p1");
+    EXPECT_EQ(runs(there).size(), 1u);
 }
 
 TEST_F(WinSearchTest, FoundAlongPathUnderAnySpellingWithNameAsConfigured) {
@@ -157,6 +160,11 @@ TEST_F(WinSearchTest, CommandScriptWithInterpreterCharactersIsRefused) {
     EXPECT_TRUE(runs(later).empty());
     EXPECT_TRUE(runs(after).empty());
     run_with_path(root + "/p1", "RD.asm");
+    EXPECT_EQ(read_file(marker), "ran RD.asm\r\n");
+    for (const char* name : {"my.cmd", "my tool.cmd"}) script_at(root + "/project", name, marker);
+    asm_named("my tool.cmd");
+    std::string err = run({"RX.asm"}, {"TOLVANE_TRACE=1"}).err;
+    EXPECT_NE(err.find("cut the program name \"my tool.cmd\" at the blank"), std::string::npos) << err;
     EXPECT_EQ(read_file(marker), "ran RD.asm\r\n");
 }
 

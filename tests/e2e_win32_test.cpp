@@ -288,6 +288,10 @@ TEST_F(DeepDriverTest, PathOverTheLimitMeansNoConfiguration) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(configuration_read(c.exe, c.length), c.read) << c.exe << " " << c.length;
+    EXPECT_FALSE(configuration_read("tolvane-copy.exe", 260));  // cut, yet its tolvane.ini would fit
+    std::string err = run({"s"}, {"TOLVANE_TRACE=1", "TOLVANE_INI=" + root + "/?.ini"}).err;
+    EXPECT_EQ(err.find("tolvane-" TOLVANE_VERSION "-win64-utf8.zip") != std::string::npos, !kUtf8Build)
+        << err;
 }
 
 }  // namespace

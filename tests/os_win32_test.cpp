@@ -122,7 +122,9 @@ TEST_F(OsTest, CommandScriptsWithInterpreterCharactersAreRefused) {
         {"bat", "a &", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(is_unsafe_script_launch(c.file, c.command_line), c.refused) << c.file;
+        EXPECT_EQ(is_unsafe_script_launch(c.file, "a", c.command_line), c.refused) << c.file;
+    EXPECT_TRUE(is_unsafe_script_launch("C:\\a\tb\\c.bat", "C:\\a\tb\\c", "x"));
+    EXPECT_FALSE(is_unsafe_script_launch("a b.exe", "a b", "a b x"));
 }
 
 // Flag byte and handle of descriptor `fd` in a block.
@@ -447,6 +449,7 @@ TEST(OsConsole, OwnershipInputAndPauseOnAConsoleMadeForTheProgram) {
         {"pipe", "leave", "", 1, false},
         {"file", "leave", "", 1, false},
         {"file:NUL", "leave", "", 1, false},
+        {"pipe", "nowindow", "", 0, false},
         {"console", "leave", "pause", 3, true},
         // Keys typed before the pause do not end it.
         {"console", "leave", "late-pause", 3, true},

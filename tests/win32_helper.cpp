@@ -1,11 +1,12 @@
 // A helper of the Windows tests, for what a test process cannot do to
 // itself. Roles:
-//   host STDIN leave|stay PROGRAM ARGS...
+//   host STDIN leave|stay|nowindow PROGRAM ARGS...
 //       Runs PROGRAM on the console this helper was started on, standard
 //       output and error that console, standard input as STDIN says:
 //       "console", "pipe" (one that stays open and empty) or "file:PATH".
 //       With "leave" the helper detaches from the console once PROGRAM
-//       runs, so that PROGRAM is alone on it. Exits with PROGRAM's status.
+//       runs, so that PROGRAM is alone on it; "nowindow" starts PROGRAM
+//       with CREATE_NO_WINDOW instead. Exits with PROGRAM's status.
 //   console [pause|late-pause]
 //       Exits with 1 when os_owns_console() and 2 when
 //       os_input_is_console(), added; with "pause" it first pauses with the
@@ -31,7 +32,7 @@ HANDLE inheritable(const char* path, DWORD access, DWORD disposition) {
     return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, disposition, 0, nullptr);
 }
 
-int host(const std::string& input, bool leave, int argc, char** argv) {
+int host(const std::string& input, const std::string& how, int argc, char** argv) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -51,12 +52,13 @@ int host(const std::string& input, bool leave, int argc, char** argv) {
     std::vector<std::string> args(argv, argv + argc);
     std::string command_line = command_line_of(args);
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(argv[0], &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+    DWORD flags = how == "nowindow" ? CREATE_NO_WINDOW : 0;
+    if (!CreateProcessA(argv[0], &command_line[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
                         &process))
         return 250;
     CloseHandle(startup.hStdInput);
     CloseHandle(startup.hStdOutput);
-    if (leave) FreeConsole();
+    if (how == "leave") FreeConsole();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 251;
     GetExitCodeProcess(process.hProcess, &code);
@@ -89,8 +91,7 @@ int log(const char* path, int count, const char* start) {
 
 int main(int argc, char** argv) {
     std::string role = argc > 1 ? argv[1] : "";
-    if (role == "host" && argc > 4)
-        return host(argv[2], std::strcmp(argv[3], "leave") == 0, argc - 4, argv + 4);
+    if (role == "host" && argc > 4) return host(argv[2], argv[3], argc - 4, argv + 4);
     if (role == "console") return console(argc > 2 ? argv[2] : "");
     if (role == "log" && argc > 4) return log(argv[2], std::atoi(argv[3]), argv[4]);
     return 252;

@@ -144,6 +144,11 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     char code_page[128];
     os_describe_code_page(code_page, sizeof code_page);
     if (code_page[0] != '\0') trace("code page: %s", code_page);
+    if (run.have_config && run.argc >= 2 && os_path_lost_characters(run.config))
+        trace(
+            "configuration path: \"?\" stands for a character the code page lacks, so no file of that "
+            "name can be found; the UTF-8 build (tolvane-%s-win64-utf8.zip) takes every character",
+            TOLVANE_VERSION);
     if (log_error != 0)
         trace("log %s: cannot be opened: %s (%s)", log, error_name(log_error), std::strerror(log_error));
     bool readable = state == FileState::readable;

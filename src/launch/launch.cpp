@@ -33,6 +33,21 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
                       std::strerror(value));
             break;
         }
+        case Candidate::empty_entry:
+            trace("PATH entry \"\" (empty) ends the search; later entries are not tried");
+            break;
+        case Candidate::long_entry:
+            trace(
+                "PATH entry %s... has 258 characters or more, which ends the search; later entries are not "
+                "tried",
+                candidate);
+            break;
+        case Candidate::long_candidate:
+            trace(
+                "PATH entry %s with the name behind it would have %d characters, more than 259, which ends "
+                "the search; later entries are not tried",
+                candidate, value);
+            break;
     }
 }
 
@@ -46,8 +61,9 @@ int dry_launch(const char* file, const char* const*) {
 }
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
-    return SearchOps{&os_path_syntax(), file_exists, launch, os_environment(),
-                     trace_enabled() ? trace_candidate : nullptr};
+    return SearchOps{
+        &os_path_syntax(), file_exists, launch, os_environment(), trace_enabled() ? trace_candidate : nullptr,
+        os_start_refused};
 }
 
 }  // namespace

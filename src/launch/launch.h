@@ -23,10 +23,15 @@ int run_tool(const char* name, const char* const* vector);
 int find_tool(const char* name, const char* const* vector, char* found);
 
 // What became of one candidate of the search.
+// The last three end the walk along PATH before the entries behind it.
 enum class Candidate {
-    absent,       // the existence test failed; the value is its error number
-    found,        // it exists and is about to be started; the value is 0
-    not_started,  // it exists but could not be started; the value is the error number
+    absent,          // the existence test failed; the value is its error number
+    found,           // it exists and is about to be started; the value is 0
+    not_started,     // it exists but could not be started; the value is the error number
+    empty_entry,     // a PATH entry of quotes alone; the text is empty, the value 0
+    long_entry,      // a PATH entry of 258 characters or more; the text is its first 258
+    long_candidate,  // the text is a PATH entry with its separator, the value the length
+                     // it would have with the name behind it (260 or more)
 };
 
 // What the program search needs from the system; tests give stand-ins.
@@ -35,16 +40,23 @@ struct SearchOps {
     bool (*file_exists)(const char* path);                            // sets errno when false
     int (*launch_file)(const char* file, const char* const* vector);  // status, or -1 and errno
     const char* const* environment;                                   // "NAME=value", null-ended
-    // Told of every candidate tried, in order, when not null. errno is
-    // kept around the call.
+    // Told of every candidate tried, in order, and of what ended a walk
+    // early, when not null. errno is kept around the call.
     void (*observe)(const char* candidate, Candidate what, int value) = nullptr;
+    // True when the last launch_file that failed was refused by the driver
+    // itself (a command script the interpreter would misread): the search
+    // ends there, along a network path too. Null: never.
+    bool (*refused)() = nullptr;
 };
 
 // The search over given operations: the name where it stands, then along
-// PATH unless the name holds "/". A name without a directory part is tried
-// in the current directory first only under the Windows rules, and there
-// not when the environment holds NoDefaultCurrentDirectoryInExePath; else
-// only PATH is walked.
+// PATH unless the name names one place. A name holding "/" does so on
+// either platform; under the Windows rules also a name with a drive
+// ("C:\x", "C:x"), a rooted one ("\x", "\\server\share\x") and one that
+// begins with ".\" or "..\". A name without a directory part is tried in
+// the current directory first only under the Windows rules, and there not
+// when the environment holds NoDefaultCurrentDirectoryInExePath; else only
+// PATH is walked.
 int run_tool(const SearchOps& ops, const char* name, const char* const* vector);
 
 // One attempt at a name: with ".\" in front when it has no directory part,

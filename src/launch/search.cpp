@@ -105,6 +105,27 @@ bool tries_where_it_stands(const SearchOps& ops, const char* name) {
            find_env_value(ops.environment, "NoDefaultCurrentDirectoryInExePath") == nullptr;
 }
 
+// Whether the name names one place, where alone it is tried. Appended to a
+// PATH entry, a name with a drive would be malformed, a rooted one would
+// name another file, and one beginning with ".\" or "..\" was meant to be
+// taken from here.
+bool names_one_place(const PathSyntax& syntax, std::string_view name) {
+    if (has_char(syntax, name, '/')) return true;
+    if (!syntax.windows || name.empty()) return false;
+    if (is_separator(syntax, name[0])) return true;
+    if (name.size() >= 2 && name[1] == ':' && !is_trail_byte(syntax, name, 1)) return true;
+    std::size_t dots = name.find_first_not_of('.');
+    return (dots == 1 || dots == 2) && is_separator(syntax, name[dots]);
+}
+
+// Whether the walk goes on behind a candidate that failed with errno:
+// behind one that is not there, and behind a network path that failed
+// otherwise, unless the driver itself refused the start.
+bool walk_goes_on(const SearchOps& ops, const char* candidate) {
+    if (errno == ENOENT) return true;
+    return is_network_path(*ops.syntax, candidate) && (ops.refused == nullptr || !ops.refused());
+}
+
 }  // namespace
 
 int try_launch(const SearchOps& ops, const char* name, const char* const* vector) {
@@ -133,9 +154,10 @@ int try_launch(const SearchOps& ops, const char* name, const char* const* vector
 int run_tool(const SearchOps& ops, const char* name, const char* const* vector) {
     const PathSyntax& syntax = *ops.syntax;
     int result = -1;
-    if (tries_where_it_stands(ops, name)) {
+    bool one_place = names_one_place(syntax, name);
+    if (one_place || tries_where_it_stands(ops, name)) {
         result = try_launch(ops, name, vector);
-        if (result != -1 || errno != ENOENT || has_char(syntax, name, '/')) return result;
+        if (result != -1 || errno != ENOENT || one_place) return result;
     }
     const char* rest = find_env_value(ops.environment, "PATH");
     if (rest == nullptr) {
@@ -157,7 +179,12 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
     std::string_view name_text(name, name_len);
     std::size_t mark = last_separator(syntax, name_text);
     bool has_extension = has_char(syntax, name_text.substr(mark == std::string_view::npos ? 0 : mark), '.');
-    while ((rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr && dir[0] != '\0') {
+    while ((rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr || dir[0] != '\0') {
+        // An entry too long leaves its first characters; a quoted empty one, none.
+        if (rest == nullptr || dir[0] == '\0') {
+            notify(ops, dir, rest == nullptr ? Candidate::long_entry : Candidate::empty_entry, 0);
+            break;
+        }
         std::size_t len = std::strlen(dir);
         // False when the separator in front of the name is not one: behind a
         // lone lead byte it reads as that character's second byte.
@@ -169,12 +196,14 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
             name_follows_separator =
                 !behind_lead || !is_trail_byte(syntax, std::string_view(dir, len), len - 1);
         }
-        if (len + name_len >= kPathBuffer) break;
+        if (len + name_len >= kPathBuffer) {
+            notify(ops, dir, Candidate::long_candidate, static_cast<int>(len + name_len));
+            break;
+        }
         std::memcpy(dir + len, name, name_len + 1);
         result =
             name_follows_separator ? try_file(ops, dir, has_extension, vector) : try_launch(ops, dir, vector);
-        if (result != -1) break;
-        if (errno != ENOENT && !is_network_path(syntax, dir)) break;
+        if (result != -1 || !walk_goes_on(ops, dir)) break;
     }
     release(dir);
     return result;

@@ -64,6 +64,11 @@ bool os_file_exists(const char* path);
 // errno set when nothing was started or the wait failed.
 int os_start_and_wait(const char* file, const char* program, const char* command_line);
 
+// True when the last os_start_and_wait started nothing because the driver
+// refused the start itself (a command script whose command line the
+// command interpreter would misread). Always false on POSIX.
+bool os_start_refused();
+
 // The signal that ended the tool of the last os_start_and_wait, 0 when it
 // exited (always 0 on Windows).
 int os_last_signal();
@@ -100,6 +105,12 @@ double os_seconds();
 // splits it into words (Windows); false where it receives the words
 // themselves, split from the command line by the driver (POSIX).
 bool os_tool_splits_command_line();
+
+// True when `path`, as the system handed it over, holds "?" for characters
+// that the ANSI code page lacks: no Windows file name holds "?", so only
+// the ANSI build in a code page other than UTF-8 gets such a path. Always
+// false on POSIX.
+bool os_path_lost_characters(const char* path);
 
 // True when the driver is the only process attached to its console and
 // that console has a window, so that it was made for the driver and closes

@@ -222,6 +222,8 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     return -1;
 }
 
+bool os_start_refused() { return false; }
+
 int os_last_signal() { return last_signal; }
 
 int os_status_seen(int status) { return status & 0xFF; }
@@ -277,6 +279,8 @@ double os_seconds() {
 }
 
 bool os_tool_splits_command_line() { return false; }
+
+bool os_path_lost_characters(const char*) { return false; }
 
 bool os_owns_console() { return false; }
 

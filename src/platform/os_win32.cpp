@@ -45,9 +45,14 @@ constexpr ErrorRange kErrorTable[] = {
 };
 
 // Why the last os_start_and_wait started nothing: the system's error code,
-// kRefusedScript for a command script refused here, 0 otherwise.
+// kRefusedScript or kRefusedBlank for a command script refused here, 0
+// otherwise.
 constexpr DWORD kRefusedScript = 0xFFFFFFFF;
+constexpr DWORD kRefusedBlank = 0xFFFFFFFE;
 DWORD g_start_error = 0;
+
+// The words for kRefusedBlank, which name the program.
+char g_blank_words[3 * kPathBuffer + 256];
 
 struct StartWords {
     DWORD code;
@@ -165,8 +170,33 @@ unsigned char* descriptor_block(std::size_t& size) {
     return block;
 }
 
-bool is_unsafe_script_launch(const char* file, const char* command_line) {
-    return has_script_extension(file) && std::strpbrk(command_line, "&|<>^%") != nullptr;
+namespace {
+
+// Why a start of `file` must not happen: kRefusedBlank, kRefusedScript, or
+// 0 when it may. The interpreter reads the command line's first word
+// (the program as configured) anew and cuts it at a blank or a tab, and it
+// would run what follows & | < > ^ % as commands of its own.
+DWORD script_refusal(const char* file, const char* program, const char* command_line) {
+    if (!has_script_extension(file)) return 0;
+    if (program[std::strcspn(program, " \t")] != '\0') return kRefusedBlank;
+    return std::strpbrk(command_line, "&|<>^%") != nullptr ? kRefusedScript : 0;
+}
+
+bool start_refused_here() { return g_start_error == kRefusedScript || g_start_error == kRefusedBlank; }
+
+void describe_blank_refusal(const char* program) {
+    std::size_t cut = std::strcspn(program, " \t");
+    std::snprintf(g_blank_words, sizeof g_blank_words,
+                  "it is a command script, and the command interpreter would cut the program name \"%s\" "
+                  "at the %s and look for \"%.*s\" instead; start the script through cmd.exe /c, its path "
+                  "in double quotes",
+                  program, program[cut] == '\t' ? "tab" : "blank", static_cast<int>(cut), program);
+}
+
+}  // namespace
+
+bool is_unsafe_script_launch(const char* file, const char* program, const char* command_line) {
+    return script_refusal(file, program, command_line) != 0;
 }
 
 void os_init() {
@@ -271,12 +301,10 @@ bool os_file_exists(const char* path) {
     return false;
 }
 
-int os_start_and_wait(const char* file, const char*, const char* command_line) {
-    // The interpreter would run what follows & | < > ^ % in a file name as
-    // commands of its own.
-    g_start_error = 0;
-    if (is_unsafe_script_launch(file, command_line)) {
-        g_start_error = kRefusedScript;
+int os_start_and_wait(const char* file, const char* program, const char* command_line) {
+    g_start_error = script_refusal(file, program, command_line);
+    if (g_start_error != 0) {
+        if (g_start_error == kRefusedBlank) describe_blank_refusal(program);
         errno = EINVAL;
         return -1;
     }
@@ -318,6 +346,8 @@ int os_start_and_wait(const char* file, const char*, const char* command_line) {
     return status;
 }
 
+bool os_start_refused() { return start_refused_here(); }
+
 int os_last_signal() { return 0; }
 
 int os_status_seen(int status) { return status; }
@@ -325,11 +355,12 @@ int os_status_seen(int status) { return status; }
 const char* os_start_failure(const char* file, int error) {
     // Only for the failure the caller reports: the words must not outlive
     // the start they explain.
-    int number = g_start_error == kRefusedScript ? EINVAL : errno_from_system_error(g_start_error);
+    int number = start_refused_here() ? EINVAL : errno_from_system_error(g_start_error);
     if (g_start_error == 0 || error != number) return nullptr;
     DWORD attributes = GetFileAttributesA(file);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return "it is a folder, not a program";
+    if (g_start_error == kRefusedBlank) return g_blank_words;
     for (const StartWords& w : kStartWords)
         if (w.code == g_start_error) return w.words;
     return nullptr;
@@ -397,6 +428,10 @@ double os_seconds() {
 }
 
 bool os_tool_splits_command_line() { return true; }
+
+bool os_path_lost_characters(const char* path) {
+    return !kUtf8Build && GetACP() != CP_UTF8 && has_char(g_syntax, path, '?');
+}
 
 bool os_owns_console() {
     // A console without a window (a program started the driver with

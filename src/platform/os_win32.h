@@ -33,6 +33,8 @@ unsigned char* descriptor_block(std::size_t& size);
 
 // True when CreateProcessA would hand `file` to the command interpreter
 // (its extension is .bat or .cmd, in any case, trailing dots and blanks
-// aside) and the command line holds a character that the interpreter gives
-// a meaning of its own: & | < > ^ %.
-bool is_unsafe_script_launch(const char* file, const char* command_line);
+// aside) and the interpreter would misread the command line: `program`,
+// its first word, holds a blank or a tab, at which the interpreter cuts
+// it, or the line holds a character that the interpreter gives a meaning
+// of its own: & | < > ^ %.
+bool is_unsafe_script_launch(const char* file, const char* program, const char* command_line);
