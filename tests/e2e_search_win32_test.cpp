@@ -32,7 +32,8 @@ protected:
     void asm_named(const std::string& name) { ini("[ASM]\nASSEMBLER=" + name + "\nASMLIST_01=@1\n"); }
     ProcessResult run_with_path(const std::string& path, const std::string& arg = "src",
                                 const std::string& variable = "PATH") {
-        return run({arg}, {variable + "=" + windows_path(path)});
+        std::vector<std::string> env(1, variable + "=" + windows_path(path));
+        return run({arg}, env);
     }
     static bool exists(const std::string& path) {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -165,6 +166,11 @@ TEST_F(WinSearchTest, CommandScriptWithInterpreterCharactersIsRefused) {
     asm_named("my tool.cmd");
     std::string err = run({"RX.asm"}, {"TOLVANE_TRACE=1"}).err;
     EXPECT_NE(err.find("cut the program name \"my tool.cmd\" at the blank"), std::string::npos) << err;
+    // A dry run says so too, instead of a start that would not happen.
+    std::string out = run({"RX.asm"}, {"TOLVANE_DRYRUN=1"}).out;
+    EXPECT_EQ(out.rfind("assembler: my tool.cmd cannot be started (EINVAL), command line: my tool.cmd", 0),
+              0u)
+        << out;
     EXPECT_EQ(read_file(marker), "ran RD.asm\r\n");
 }
 

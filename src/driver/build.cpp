@@ -313,8 +313,8 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
     if (result == 0)
         std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
     else
-        std::printf("%s: %s not found (%s), command line: %s\n", stage.name, program, error_name(errno),
-                    line);
+        std::printf("%s: %s %s (%s), command line: %s\n", stage.name, program,
+                    errno == ENOENT ? "not found" : "cannot be started", error_name(errno), line);
     std::printf("%s: %s\n", stage.name, words_of(vector, line).c_str());
     std::free(line);
     return result == 0 ? 0 : -1;

@@ -51,13 +51,17 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
     }
 }
 
-int dry_launch(const char* file, const char* const*) {
+// The search's end in a dry run: the file it found, and whether the start
+// would be refused.
+int dry_launch(const char* file, const char* const* vector) {
     std::size_t n = std::strlen(file);
     if (n > kMaxChars) n = kMaxChars;
     std::memcpy(dry_found, file, n);
     dry_found[n] = '\0';
-    errno = 0;
-    return 0;
+    char* command_line = build_command_line(vector);
+    errno = command_line == nullptr ? ENOMEM : os_refuse_start(file, vector[0], command_line);
+    std::free(command_line);
+    return errno == 0 ? 0 : -1;
 }
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {

@@ -69,6 +69,12 @@ int os_start_and_wait(const char* file, const char* program, const char* command
 // command interpreter would misread). Always false on POSIX.
 bool os_start_refused();
 
+// Whether the driver itself refuses to start `file` with that command
+// line, as os_start_and_wait would (a command script that the interpreter
+// would read otherwise than written, on Windows): the error number, which
+// os_start_failure then explains, or 0 when the start would be made.
+int os_refuse_start(const char* file, const char* program, const char* command_line);
+
 // The signal that ended the tool of the last os_start_and_wait, 0 when it
 // exited (always 0 on Windows).
 int os_last_signal();

@@ -224,6 +224,8 @@ int os_start_and_wait(const char* file, const char* program, const char* command
 
 bool os_start_refused() { return false; }
 
+int os_refuse_start(const char*, const char*, const char*) { return 0; }
+
 int os_last_signal() { return last_signal; }
 
 int os_status_seen(int status) { return status & 0xFF; }

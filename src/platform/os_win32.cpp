@@ -301,13 +301,15 @@ bool os_file_exists(const char* path) {
     return false;
 }
 
-int os_start_and_wait(const char* file, const char* program, const char* command_line) {
+int os_refuse_start(const char* file, const char* program, const char* command_line) {
     g_start_error = script_refusal(file, program, command_line);
-    if (g_start_error != 0) {
-        if (g_start_error == kRefusedBlank) describe_blank_refusal(program);
-        errno = EINVAL;
-        return -1;
-    }
+    if (g_start_error == kRefusedBlank) describe_blank_refusal(program);
+    return g_start_error != 0 ? EINVAL : 0;
+}
+
+int os_start_and_wait(const char* file, const char* program, const char* command_line) {
+    errno = os_refuse_start(file, program, command_line);
+    if (errno != 0) return -1;
     std::size_t size = 0;
     unsigned char* block = descriptor_block(size);
     if (block == nullptr) {
