@@ -366,9 +366,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     std::string alt = "[DEBUG]\nLOG=alt.log\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=alt\n";
     make_dir(root + "/alt");
     write_file(root + "/alt/x.ini", alt);
-    std::u16string wide;
-    for (char c : alt) wide += c == '\n' ? u"\r\n" : std::u16string(1, static_cast<char16_t>(c));
-    write_file(root + "/alt/wide.ini", utf16_file(wide));
+    write_file(root + "/alt/wide.ini", utf16_file(std::u16string(alt.begin(), alt.end())));
     make_dir(root + "/project/conf");
     write_file(root + "/project/conf/x.ini", alt);
     std::string cwd = root + "/project/";

@@ -1,12 +1,10 @@
-// Configuration files as a Windows editor saves them "as Unicode", for
-// tests on any host.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// `text` as a UTF-16 file: the byte order mark, then each unit in the
-// byte order asked for.
+// `text` as a UTF-16 file, as a Windows editor saves it "as Unicode": the
+// byte order mark, then each unit in the byte order asked for.
 inline std::string utf16_file(std::u16string_view text, bool big_endian = false) {
     std::string bytes;
     for (char16_t unit : u"\uFEFF" + std::u16string(text)) {
