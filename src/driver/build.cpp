@@ -398,13 +398,13 @@ int run_build(int argc, char** argv) {
 
     // Only a diagnosis asks whether the file is there: without one, a
     // missing file reads as a file without keys.
+    bool dry = run.switches[kDryRun] != 0;
     bool readable = true;
     int error = 0;
     if (trace_enabled())
         readable = open_trace(run, log_error, log);
-    else if (run.switches[kDryRun] != 0)
+    else if (dry)
         readable = run.have_config && os_file_state(run.config, error) == FileState::readable;
-    bool dry = run.switches[kDryRun] != 0;
     if (argc < 2) {
         if (dry) say_nothing_to_build(run);
         return finish(run, -1);

@@ -144,8 +144,10 @@ const char* os_profile_encoding(const char* file) {
     char head[3];
     ssize_t n = -1;
     int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) n = read(fd, head, sizeof head);
-    if (fd >= 0) close(fd);
+    if (fd >= 0) {
+        n = read(fd, head, sizeof head);
+        close(fd);
+    }
     return profile_encoding_name(profile_encoding(head, n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 

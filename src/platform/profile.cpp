@@ -52,7 +52,7 @@ struct Window {
     const ProfileSource* source;
     char* buffer;  // the caller's scratch buffer, or `heap`
     std::size_t capacity;
-    char* heap;  // taken only for a line longer than the scratch buffer
+    char* heap;  // taken only where the scratch buffer is too small
     bool utf16 = false;
     bool big_endian = false;
     bool source_end = false;  // the source has given all (UTF-16 only)

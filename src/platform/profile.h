@@ -58,8 +58,9 @@ constexpr std::size_t kProfileLineMax = 16u << 20;
 // profile_get_string and profile_get_int over a source that is read piece
 // by piece into `scratch` (scratch_size bytes, at least 4), so that a
 // lookup in a file of any size needs no more memory than that. Only a line
-// longer than the scratch buffer takes memory from the heap, for the time
-// of the lookup, doubling up to kProfileLineMax (so a reading never holds
+// longer than the scratch buffer (and a UTF-16 file whose first piece
+// leaves too little of it to decode into) takes memory from the heap, for
+// the time of the lookup, doubling up to kProfileLineMax (so a reading never holds
 // more than one and a half times that); where that fails, the lookup finds
 // nothing from that line on.
 std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
