@@ -265,7 +265,7 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         return false;
     }
     trace("%s: %s=%s", stage.name, stage.program_key, values.program);
-    for (int k = 0; k <= kArgEntries; ++k)
+    for (int k = 0; k <= kArgEntries && trace_enabled(); ++k)
         if (values.cut[k])
             note_cut_value(stage.name, stage.section, k == 0 ? stage.program_key : values.keys[k - 1]);
     char* vector[kSlots] = {};
