@@ -14,6 +14,12 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "utf16.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -89,7 +95,7 @@ Lines without_code_page(Lines lines) {
 
 Lines trace_of(const ProcessResult& r) { return r.err.empty() ? Lines() : without_code_page(raw_trace(r)); }
 
-std::string config_line(const std::string& path, const char* whence, const char* state) {
+std::string config_line(const std::string& path, const char* whence, const std::string& state) {
     return kVersion + ": configuration " + path + " (" + whence + "): " + state;
 }
 
@@ -103,6 +109,8 @@ std::string last_line(int status, bool exit_code) {
 std::string error_text(const char* name, int error) {
     return std::string(name) + " (" + std::strerror(error) + ")";
 }
+
+std::string cannot_read(const char* name, int error) { return "cannot be read: " + error_text(name, error); }
 
 // Each of `expected` in `lines`, in that order.
 void expect_in_order(const Lines& lines, const Lines& expected, const std::string& what) {
@@ -281,15 +289,21 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     std::string log = root + "/run.log";
     std::string no_argument = kVersion + ": no argument, nothing to build";
     std::string not_found = config_line(beside(), "beside the executable", "not found");
-    std::string unreadable = config_line(beside(), "beside the executable", "cannot be read");
+    std::string is_dir = cannot_read("EISDIR", EISDIR);
+    std::string unreadable = config_line(beside(), "beside the executable", is_dir);
     std::string no_config = "run ends: no configuration";
+    std::string dry = "no configuration: " + beside() + " (beside the executable) ",
+                off = last_line(0, false);
     struct Case {
         bool argument;
         Ini ini;
         Env env;
         int status;
         Lines lines;
+        std::string out = "";  // the dry run's line
     } cases[] = {
+        {false, present, {"TOLVANE_DRYRUN=1"}, 0, {no_argument, off}, "no argument, nothing to build"},
+        {true, directory, {"TOLVANE_DRYRUN=1"}, 0, {unreadable, no_config, off}, dry + is_dir},
         {false, present, {}, 0, {no_argument, last_line(0, false)}},
         {false, present, {"TOLVANE_TRACE=1"}, 0, {no_argument, last_line(0, false)}},
         {false, present, {"TOLVANE_EXITCODE=1"}, kNotStarted, {no_argument, last_line(kNotStarted, true)}},
@@ -308,7 +322,8 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
          absent,
          {"TOLVANE_DRYRUN=1", "TOLVANE_EXITCODE=1"},
          kNotStarted,
-         {not_found, no_config, last_line(kNotStarted, true)}},
+         {not_found, no_config, last_line(kNotStarted, true)},
+         dry + "not found"},
         {true,
          directory,
          {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
@@ -331,11 +346,24 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         ProcessResult r = run(c.argument ? Args{"src.s"} : Args{}, env);
         bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
         EXPECT_EQ(r.status, c.status) << what;
-        EXPECT_EQ(r.out, "") << what;
+        EXPECT_EQ(slashed(r.out), c.out.empty() ? "" : c.out + kEol) << what;
         EXPECT_EQ(trace_of(r), traced ? c.lines : Lines()) << what;
         EXPECT_EQ(without_code_page(log_texts(log)), c.lines) << what;
         EXPECT_TRUE(runs(asm_tool).empty()) << what;
     }
+#ifndef _WIN32
+    // A file without read permission; root reads any, so the run drops it.
+    config("", "");
+    ASSERT_EQ(chmod(beside().c_str(), 0) | chmod(root.c_str(), 0755), 0);
+    Args args = {driver, "src.s"};
+    if (geteuid() == 0)
+        args.insert(args.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    ProcessResult r = run_process(geteuid() == 0 ? "/usr/bin/setpriv" : driver, args, root + "/project",
+                                  {"TOLVANE_DRYRUN=1", "TOLVANE_TRACE=1"});
+    EXPECT_EQ(r.out, dry + cannot_read("EACCES", EACCES) + "\n");
+    EXPECT_EQ(trace_of(r).at(0),
+              config_line(beside(), "beside the executable", cannot_read("EACCES", EACCES)));
+#endif
 }
 
 // TOLVANE_INI: absolute, or relative to the current directory; no other
@@ -347,6 +375,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     std::string alt = "[DEBUG]\nLOG=alt.log\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=alt\n";
     make_dir(root + "/alt");
     write_file(root + "/alt/x.ini", alt);
+    write_file(root + "/alt/wide.ini", utf16_file(std::u16string(alt.begin(), alt.end())));
     make_dir(root + "/project/conf");
     write_file(root + "/project/conf/x.ini", alt);
     std::string cwd = root + "/project/";
@@ -373,7 +402,9 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
          {"TOLVANE_LOG=none.log"},
          cwd + "none.log"},
         {"nothere.ini", config_line(cwd + "nothere.ini", from, "not found"), nullptr, {}, ""},
-        {root + "/alt", config_line(root + "/alt", from, "cannot be read"), nullptr, {}, ""},
+        {root + "/alt", config_line(root + "/alt", from, cannot_read("EISDIR", EISDIR)), nullptr, {}, ""},
+        {root + "/alt/x.ini/y", config_line(root + "/alt/x.ini/y", from, "not found"), nullptr, {}, ""},
+        {root + "/alt/wide.ini", config_line(root + "/alt/wide.ini", from, "found, UTF-16LE"), "alt", {}, ""},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
     };
     for (const Row& row : rows) {
@@ -664,13 +695,15 @@ TEST_F(DiagTest, DriversRunningAtOnceAppendWholeLines) {
 // before any header are not named.
 TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
     ini("TOP=1\n[ASM]\nASSEMBLER=" + asm_tool +
-        "\nASMLIST_1=--64\nasmlist_21=x\nLNKLIST_01=y\nLINKER=z\nStray=1\nLNKLIST_1=q\nASMLIST_01=a\n"
-        "[LNK]\nLINKER=" +
-        lnk_tool +
-        "\nlnklist_1=q\nASMLIST_02=w\nLNKLIST_20=last\n"
+        "\nASMLIST_1=--64\nasmlist_21=x\nASMLIST_00=z\nLNKLIST_01=y\nLINKER=z\nStray=1\nLNKLIST_1=q\n"
+        "ASMLIST_01=a\nASMLIST_05=" +
+        std::string(300, 'x') + "\n[LNK]\nLINKER=" + lnk_tool + "\nlnklist_1=q\nASMLIST_02=w\nLNKLIST_20='" +
+        std::string(300, 'y') +
+        "'\n"
         "[DRIVER]\nVIEW=0\nEXITCODE=no\npause=0\n"
         "[DEBUG]\nTRACE=1\nexitcode=1\nLOGFILE=x\nview=0\nDryRun=0\nLOG=\n"
-        "[DEBUG]\nSTRAY2=1\n[OTHER]\nStray=1\n");
+        "[DEBUG]\nSTRAY2=1\n[OTHER]\nStray=1\n"
+        "[LINK]\nLINKER=x\nLNKLIST_01=y\nOTHER=1\n[ams]\nASSEMBLER=z\n[Lnk]\nLINKER=w\n");
     ProcessResult r = run_src();
     const std::string asm_hint = "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20";
     EXPECT_EQ(trace_of(r),
@@ -681,18 +714,25 @@ TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
                      "VIEW in [DRIVER] is not read: it belongs in [DEBUG]",
                      "ASMLIST_1 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
                      "asmlist_21 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
+                     "ASMLIST_00 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
                      "LNKLIST_01 in [ASM] is not read: it belongs in [LNK]",
                      "LINKER in [ASM] is not read: it belongs in [LNK]",
                      "Stray in [ASM] is not read: " + asm_hint,
                      "LNKLIST_1 in [ASM] is not read: " + asm_hint,
                      "lnklist_1 in [LNK] is not read: entry keys run from LNKLIST_01 to LNKLIST_20",
                      "ASMLIST_02 in [LNK] is not read: it belongs in [ASM]",
+                     "LINKER in [LINK] is not read: it belongs in [LNK]",
+                     "LNKLIST_01 in [LINK] is not read: it belongs in [LNK]",
+                     "ASSEMBLER in [ams] is not read: it belongs in [ASM]",
                      "assembler: ASSEMBLER=" + asm_tool,
+                     "assembler: ASMLIST_05 is longer than 259 characters and was cut there",
+                     "assembler: ASMLIST_05 is not passed: ASMLIST_02 is absent or empty",
                      "assembler: command line: " + asm_tool + " a",
                      "assembler: " + kWords + " [" + asm_tool + "] [a]",
                      "trying " + asm_tool + ": found, starting it",
                      "assembler: exit status 0 after T s",
                      "linker: LINKER=" + lnk_tool,
+                     "linker: LNKLIST_20 is longer than 259 characters and was cut there",
                      "linker: LNKLIST_20 is not passed: LNKLIST_01 is absent or empty",
                      "linker: command line: " + lnk_tool,
                      "linker: " + kWords + " [" + lnk_tool + "]",
@@ -753,6 +793,10 @@ TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
          "TOLVANE_EXITCODE=on reads as 0"},
         {"[DEBUG]\nDRYRUN=2x\n", {"TOLVANE_TRACE=2x", "TOLVANE_DRYRUN=0"}, "TOLVANE_TRACE=2x reads as 2"},
         {"[DEBUG]\nTRACE=1\nVIEW=0x10\n[DRIVER]\nEXITCODE=-1\n", {"TOLVANE_DRYRUN=0"}, nullptr},
+        {"[DEBUG]\nTRACE=1\n[DRIVER]\nPAUSE=0\n", {"TOLVANE_PAUSE=2x"}, "TOLVANE_PAUSE=2x reads as 2"},
+        {"[DEBUG]\nTRACE=1\nVIEW=2" + std::string(300, 'x'),
+         {},
+         "VIEW in [DEBUG] is longer than 259 characters and was cut there"},
     };
     for (const Case& c : cases) {
         config("", "", c.head);

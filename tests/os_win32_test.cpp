@@ -275,14 +275,19 @@ TEST_F(OsTest, FileStates) {
     struct Case {
         std::string path;
         FileState state;
+        int error;
     } cases[] = {
-        {dir + "/file", FileState::readable},     {dir + "\\FILE", FileState::readable},
-        {dir + "/sub", FileState::unreadable},    {dir + "/locked", FileState::unreadable},
-        {dir + "/missing", FileState::absent},    {dir + "/missing/file", FileState::absent},
-        {dir + "/file/below", FileState::absent}, {"", FileState::absent},
-        {dir + "/wild*", FileState::unreadable},
+        {dir + "/file", FileState::readable, 0},          {dir + "\\FILE", FileState::readable, 0},
+        {dir + "/sub", FileState::unreadable, EISDIR},    {dir + "/locked", FileState::unreadable, EACCES},
+        {dir + "/missing", FileState::absent, ENOENT},    {dir + "/missing/file", FileState::absent, ENOENT},
+        {dir + "/file/below", FileState::absent, ENOENT}, {"", FileState::absent, ENOENT},
+        {dir + "/wild*", FileState::unreadable, EINVAL},
     };
-    for (const Case& c : cases) EXPECT_EQ(os_file_state(c.path.c_str()), c.state) << c.path;
+    for (const Case& c : cases) {
+        int error = -1;
+        EXPECT_EQ(os_file_state(c.path.c_str(), error), c.state) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+    }
     CloseHandle(locked);
 }
 

@@ -13,6 +13,7 @@
 
 #include "base/limits.h"
 #include "platform/profile.h"
+#include "utf16.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -185,6 +186,42 @@ TEST(ProfileScan, PiecesMayCutAnyLine) {
     EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "V", 5), 42);
     file.pos = 0;
     EXPECT_EQ(profile_read_int(source, scratch, sizeof scratch, "D", "W", 5), 5);
+}
+
+// A UTF-16 file, in either byte order and cut into pieces anywhere, reads
+// as its text in UTF-8; what cannot be converted reads as "?", and a value
+// is cut in front of a character that does not fit.
+TEST(ProfileScan, Utf16FilesReadAsTheirText) {
+    std::string e_acute;
+    for (int i = 0; i < 129; ++i) e_acute += "\xC3\xA9";
+    const std::string smiley = "\xF0\x9F\x98\x80";
+    struct Case {
+        std::u16string text;
+        const char* tail;  // bytes behind the units
+        std::string expected;
+    } cases[] = {
+        {u"[S]\r\nK=v\r\n", "", "v"},
+        {u"[T]\rK=t\r[S]\rK=cr\r", "", "cr"},
+        {u"[S]\nK=\u00e9\u20ac\U0001F600\n", "", "\xC3\xA9\xE2\x82\xAC" + smiley},
+        {u"[S]\nK=a\xD800z\xDC00\xDBFF\n", "", "a?z??"},
+        {u"[S]\nK=a\xD83D", "", "a?"},
+        {u"[S]\nK=v", "x", "v?"},
+        {u"", "", kAbsent},
+        {u"[S]\nK=" + std::u16string(300, u'\u00e9'), "", e_acute},
+        {u"[S]\nK=\U0001F600" + std::u16string(300, u'w'), "", smiley + std::string(255, 'w')},
+        {u"[S]\nK=" + std::u16string(258, u'w') + u"\U0001F600", "", std::string(258, 'w')},
+    };
+    for (const Case& c : cases) {
+        for (bool big : {false, true}) {
+            std::string text = utf16_file(c.text, big) + c.tail;
+            EXPECT_EQ(lookup(text, "S", "K"), c.expected) << big << c.expected;
+            for (const auto& cut : kCuts)
+                EXPECT_EQ(read_lookup(text, cut[0], cut[1], "S", "K"), c.expected)
+                    << big << " " << cut[0] << "/" << cut[1] << ": " << c.expected;
+        }
+    }
+    // Without its mark a UTF-16 file is bytes like any other, with no section.
+    EXPECT_EQ(lookup(utf16_file(u"[S]\nK=v\n").substr(2), "S", "K"), kAbsent);
 }
 
 // A line longer than the reader will hold ends the reading there: what

@@ -69,10 +69,12 @@ TEST(ProfileReader, BatchAnswersEveryKeyFromOnePass) {
 TEST(ProfileReader, KeyLists) {
     struct Case {
         std::string text;
-        const char* section;
+        const char* section;  // null: the list of sections
         std::size_t size;
         std::string expected;  // names, each ended by "|"
     } cases[] = {
+        {"K=0\n[A]\nK=1\n [ b ] x\n[]\n[c\n[A]\nB=[x]\n[d]]\n", nullptr, 256, "A|b|A|d]|"},
+        {"[AB]\n[CD]\n", nullptr, 6, "AB|"},
         {"[ASM]\nASSEMBLER=as\n ASMLIST_1 = x \nflag\n;note=1\n#K=2\n[LNK]\nLINKER=ld\n", "asm", 256,
          "ASSEMBLER|ASMLIST_1|#K|"},
         {"[S]\nA=1\na=2\n[S]\nB=second section\n", "S", 256, "A|a|"},
@@ -85,7 +87,8 @@ TEST(ProfileReader, KeyLists) {
     };
     for (const Case& c : cases) {
         std::string out(c.size, '#');
-        std::size_t n = profile_get_keys(c.text, c.section, &out[0], c.size);
+        std::size_t n = c.section ? profile_get_keys(c.text, c.section, &out[0], c.size)
+                                  : profile_get_sections(c.text, &out[0], c.size);
         std::string got;
         for (std::size_t i = 0; i < n; ++i) got += out[i] == '\0' ? '|' : out[i];
         EXPECT_EQ(got, c.expected) << c.text << " / " << c.size;
@@ -142,6 +145,13 @@ TEST(ProfileReader, LongValuesAreCut) {
         std::string value(len, 'v');
         std::string got = lookup("[S]\nK=" + value + "\n", "S", "K");
         EXPECT_EQ(got, value.substr(0, kMaxChars)) << len;
+        // A batch says which values were cut; quotes do not count.
+        char out[kPathBuffer];
+        ProfileQuery query[2] = {{"S", "K", out, kPathBuffer, 0, nullptr, true},
+                                 {"S", "Q", out, kPathBuffer, 0, nullptr, false}};
+        profile_get_queries("[S]\nQ=\"" + value + "\"\nK=" + value + "\n", query, 2);
+        EXPECT_EQ(query[0].cut, len > kMaxChars) << len;
+        EXPECT_EQ(query[1].cut, len > kMaxChars) << len;
     }
     std::string quoted(300, 'q');
     EXPECT_EQ(lookup("[S]\nK=\"" + quoted + "\"\n", "S", "K"), quoted.substr(0, kMaxChars));

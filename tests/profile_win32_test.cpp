@@ -12,6 +12,7 @@
 #include "platform/os.h"
 #include "platform/profile.h"
 #include "support/process.h"
+#include "utf16.h"
 
 namespace {
 
@@ -73,6 +74,12 @@ std::vector<Corpus> corpus() {
     }
     for (std::size_t n : {258, 259, 260, 300})
         files.push_back({text_with_value("'" + std::string(n, 'q') + "'"), {{"S", "K"}}, true});
+    // UTF-16 files, in ASCII: beyond it the system hands on the ANSI code page.
+    std::u16string wide[] = {u"[S]\r\nK=le\r\nL= 'q' \r\n[T]\rK=t\n",
+                             u"[S]\r\nK=" + std::u16string(300, u'w'), u""};
+    for (bool big : {false, true})
+        for (const std::u16string& text : wide)
+            files.push_back({utf16_file(text, big), {{"S", "K"}, {"S", "L"}, {"T", "K"}}});
     return files;
 }
 
@@ -167,6 +174,13 @@ TEST_F(SystemProfileTest, StringLookupsAgree) {
     for (const Corpus& c : corpus()) {
         std::string file = fresh_file(c.text);
         for (const Lookup& l : c.lookups) {
+            // Both tell a value that was cut from one that just fits.
+            char a[kPathBuffer], b[kPathBuffer];
+            ProfileQuery mine = {l.section, l.key, a, kPathBuffer, 0, nullptr}, theirs = {mine};
+            theirs.out = b;
+            profile_get_queries(c.text, &mine, 1);
+            os_profile_lookup(file.c_str(), &theirs, 1);
+            EXPECT_EQ(mine.cut, theirs.cut) << c.text << "[" << l.section << "]" << l.key;
             for (std::size_t size : {kPathBuffer, std::size_t{30}, std::size_t{4}}) {
                 Answer mine = reader_answer(c.text, l, size);
                 Answer theirs = system_answer(file, l, size);
@@ -233,6 +247,10 @@ TEST_F(SystemProfileTest, KeyListsAgree) {
                     << text << "[" << section << "] size " << size;
             }
         }
+        std::vector<char> mine(4096, '#'), theirs(4096, '#');
+        std::size_t m = profile_get_sections(text, mine.data(), mine.size());
+        std::size_t t = os_profile_sections(theirs.data(), theirs.size(), file.c_str());
+        EXPECT_EQ(list_text(mine.data(), m), list_text(theirs.data(), t)) << text;
     }
 }
 

@@ -34,6 +34,7 @@ struct StageValues {
     char entries[kArgEntries][kPathBuffer];
     char keys[kArgEntries][16];
     std::size_t lengths[kArgEntries + 1];  // [0] the program's
+    bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
 };
 
 // The value of an environment variable when it is set and not empty.
@@ -81,7 +82,10 @@ std::size_t stage_queries(const Stage& stage, StageValues& values, ProfileQuery*
 }
 
 void take_lengths(StageValues& values, const ProfileQuery* queries) {
-    for (int k = 0; k <= kArgEntries; ++k) values.lengths[k] = queries[k].length;
+    for (int k = 0; k <= kArgEntries; ++k) {
+        values.lengths[k] = queries[k].length;
+        values.cut[k] = queries[k].cut;
+    }
 }
 
 // One reading of the configuration for the linker's keys.
@@ -333,6 +337,9 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
     }
     char first[kPathBuffer];
     bool program_fits = expand_program(stage, values, run, first);
+    for (int k = 0; k <= kArgEntries && trace_enabled(); ++k)
+        if (values.cut[k])
+            note_cut_value(stage.name, stage.section, k == 0 ? stage.program_key : values.keys[k - 1]);
     char* vector[kSlots] = {};
     const char* bad_key = nullptr;
     int error = fill_vector(stage, values, run, program_fits ? first : nullptr, vector, bad_key);
@@ -468,14 +475,20 @@ int run_build(int argc, char** argv) {
 
     // Only a diagnosis asks whether the file is there: without one, a
     // missing file reads as a file without keys.
+    bool dry = run.switches[kDryRun] != 0;
     bool readable = true;
+    int error = 0;
     if (trace_enabled())
         readable = open_trace(run, log_error, log);
-    else if (run.switches[kDryRun] != 0)
-        readable = run.have_config && os_file_state(run.config) == FileState::readable;
-    if (argc < 2) return finish(run, -1);
+    else if (dry)
+        readable = run.have_config && os_file_state(run.config, error) == FileState::readable;
+    if (argc < 2) {
+        if (dry) say_nothing_to_build(run);
+        return finish(run, -1);
+    }
     if (run.switches[kView] != 0) list_arguments(argc, argv);
     if (!run.have_config || !readable) {
+        if (dry) say_nothing_to_build(run);
         trace("run ends: no configuration");
         return finish(run, -1);
     }

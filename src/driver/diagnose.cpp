@@ -1,6 +1,7 @@
 // The run's diagnostics: the log, and what the trace explains before the
 // stages run.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -54,23 +55,33 @@ bool log_path(const Run& run, char* out) {
     return compose_path(syntax, parts.drive, parts.dir, run.log, "", out, kPathBuffer);
 }
 
-// Names each switch whose deciding value is no number as a whole. The
-// file's texts take a reading of their own, made only for the trace.
+// Names each switch whose deciding value is no number as a whole, and
+// each deciding value of the switches and LOG that was cut. The file's
+// texts take a reading of their own, made only for the trace.
 void note_switches(const Run& run, bool readable) {
-    char texts[kSwitchCount][kPathBuffer];
-    ProfileQuery queries[kSwitchCount];
+    char texts[kSwitchCount + 1][kPathBuffer];
+    ProfileQuery queries[kSwitchCount + 1];
     for (int i = 0; i < kSwitchCount; ++i)
         queries[i] = ProfileQuery{kSwitches[i].section, kSwitches[i].key, texts[i], kPathBuffer, 0, nullptr};
-    if (readable) os_profile_lookup(run.config, queries, kSwitchCount);
+    queries[kSwitchCount] =
+        ProfileQuery{kLog.section, kLog.key, texts[kSwitchCount], kPathBuffer, 0, nullptr};
+    if (readable) os_profile_lookup(run.config, queries, kSwitchCount + 1);
     for (int i = 0; i < kSwitchCount; ++i) {
         const Switch& s = kSwitches[i];
         if (run.variables[i] != nullptr) {
             if (!profile_int_is_whole(run.variables[i]))
                 trace("%s=%s reads as %d", s.variable, run.variables[i], run.switches[i]);
-        } else if (readable && queries[i].length > 0 && !profile_int_is_whole(texts[i])) {
-            trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
+            continue;
         }
+        if (queries[i].cut) note_cut_value(nullptr, s.section, s.key);
+        if (readable && queries[i].length > 0 && !profile_int_is_whole(texts[i]))
+            trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
     }
+    if (run.log_variable == nullptr && queries[kSwitchCount].cut)
+        note_cut_value(nullptr, kLog.section, kLog.key);
+    if (run.log_variable != nullptr && std::strlen(run.log_variable) > kMaxChars)
+        trace("%s is longer than %d characters and was cut there", kLog.variable,
+              static_cast<int>(kMaxChars));
 }
 
 // True when `name` is a key that the driver reads in that section.
@@ -98,26 +109,48 @@ void note_unread_key(const SectionKeys& section, const char* name) {
         trace("%s in [%s] is not read: %s", name, section.section, section.holds);
 }
 
-// Names every key of the driver's sections that it never reads.
+// True when `section` stands in the list `names` in front of itself.
+bool named_before(const char* names, const char* section) {
+    for (const char* name = names; name != section; name += std::strlen(name) + 1)
+        if (names_equal(name, section)) return true;
+    return false;
+}
+
+// Names every key of the driver's sections that it never reads, then each
+// key that it reads where it stands in a section it never reads ([LINK]
+// for [LNK]); other keys there belong to other programs.
 void note_unread_keys(const Run& run) {
     static char names[16384];
+    static char sections[4096];
     for (const SectionKeys& section : kSectionKeys) {
         os_profile_keys(section.section, names, sizeof names, run.config);
         for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
             if (!is_read_key(section, name)) note_unread_key(section, name);
     }
+    os_profile_sections(sections, sizeof sections, run.config);
+    for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1) {
+        bool read = named_before(sections, section);
+        for (const SectionKeys& known : kSectionKeys) read = read || names_equal(section, known.section);
+        if (read) continue;
+        os_profile_keys(section, names, sizeof names, run.config);
+        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
+            for (const SectionKeys& known : kSectionKeys)
+                if (is_read_key(known, name))
+                    trace("%s in [%s] is not read: it belongs in [%s]", name, section, known.section);
+    }
 }
 
-const char* state_words(FileState state) {
-    switch (state) {
-        case FileState::absent:
-            return "not found";
-        case FileState::unreadable:
-            return "cannot be read";
-        case FileState::readable:
-            break;
-    }
-    return "found";
+// What stands at the configuration's path, as the trace and the dry run
+// say it: "found", "not found", "cannot be read: EISDIR (Is a directory)".
+void state_words(FileState state, int error, char* out, std::size_t size) {
+    if (state == FileState::readable)
+        std::snprintf(out, size, "found");
+    else if (state == FileState::absent)
+        std::snprintf(out, size, "not found");
+    else if (error != 0)
+        std::snprintf(out, size, "cannot be read: %s (%s)", error_name(error), std::strerror(error));
+    else
+        std::snprintf(out, size, "cannot be read: it is not a regular file");
 }
 
 }  // namespace
@@ -137,9 +170,13 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     } else if (!run.have_config) {
         trace("tolvane %s: configuration: none (%s)", TOLVANE_VERSION, run.no_config);
     } else {
-        state = os_file_state(run.config);
-        trace("tolvane %s: configuration %s (%s): %s", TOLVANE_VERSION, run.config, run.whence,
-              state_words(state));
+        int error = 0;
+        char words[160];
+        state = os_file_state(run.config, error);
+        state_words(state, error, words, sizeof words);
+        const char* encoding = state == FileState::readable ? os_profile_encoding(run.config) : nullptr;
+        trace("tolvane %s: configuration %s (%s): %s%s%s", TOLVANE_VERSION, run.config, run.whence, words,
+              encoding != nullptr ? ", " : "", encoding != nullptr ? encoding : "");
     }
     char code_page[128];
     os_describe_code_page(code_page, sizeof code_page);
@@ -155,4 +192,27 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     note_switches(run, readable);
     if (readable) note_unread_keys(run);
     return readable;
+}
+
+void note_cut_value(const char* stage_name, const char* section, const char* key) {
+    if (stage_name != nullptr)
+        trace("%s: %s is longer than %d characters and was cut there", stage_name, key,
+              static_cast<int>(kMaxChars));
+    else
+        trace("%s in [%s] is longer than %d characters and was cut there", key, section,
+              static_cast<int>(kMaxChars));
+}
+
+void say_nothing_to_build(const Run& run) {
+    int error = 0;
+    char words[160];
+    if (run.argc < 2) {
+        std::printf("no argument, nothing to build\n");
+    } else if (!run.have_config) {
+        std::printf("no configuration: %s\n", run.no_config);
+    } else {
+        FileState state = os_file_state(run.config, error);
+        state_words(state, error, words, sizeof words);
+        std::printf("no configuration: %s (%s) %s\n", run.config, run.whence, words);
+    }
 }

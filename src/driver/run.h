@@ -46,7 +46,20 @@ struct Run {
 // relative name is taken from the configuration's directory.
 int open_log(const Run& run, char* path);
 
-// The trace's opening: version and configuration, code page, the log that
-// could not be opened, switches that are no numbers, keys never read.
+// The trace's opening: version, configuration and its encoding where that
+// is not plain bytes, code page, the log that could not be opened, switches
+// that are no numbers, values cut, keys never read and keys that stand in a
+// section never read.
 // Returns false when the configuration cannot be read (or there is none).
 bool open_trace(const Run& run, int log_error, const char* log);
+
+// Says in the trace that the value of `key` was longer than kMaxChars
+// characters and was cut there: "assembler: ASMLIST_03 is longer than 259
+// characters and was cut there", or with a null `stage_name` "LOG in
+// [DEBUG] is longer ...".
+void note_cut_value(const char* stage_name, const char* section, const char* key);
+
+// The dry run's line on standard output for a run with nothing to build:
+// "no argument, nothing to build", or that there is no configuration,
+// where it was looked for and why it cannot be read.
+void say_nothing_to_build(const Run& run);

@@ -36,7 +36,8 @@ std::size_t os_profile_string(const char* section, const char* key, char* out, s
 int os_profile_int(const char* section, const char* key, int def, const char* file);
 
 // Answers every query as the two lookups above would, from one reading of
-// the file on POSIX (one profile call per query on Windows).
+// the file on POSIX (one profile call per query on Windows), and tells of
+// each string value whether it was cut.
 void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count);
 
 // The names of the keys of `section`, each ended by a NUL, the list ended
@@ -45,10 +46,20 @@ void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t coun
 // a list that does not fit is cut at a whole name.
 std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size, const char* file);
 
+// The names of the file's sections, listed as os_profile_keys lists keys.
+std::size_t os_profile_sections(char* out, std::size_t out_size, const char* file);
+
+// How the INI file is encoded, for the trace: null for plain bytes, else
+// words such as "UTF-16LE".
+const char* os_profile_encoding(const char* file);
+
 // What a configuration path names: nothing, a file that can be read, or
-// something that cannot be read as one (a directory, no permission).
+// something that cannot be read as one. `error` receives why: ENOENT or
+// ENOTDIR for nothing (a name below a file is no file either), EISDIR for
+// a directory, what opening it gave (EACCES), 0 for another kind of file
+// and for a readable one.
 enum class FileState { absent, readable, unreadable };
-FileState os_file_state(const char* path);
+FileState os_file_state(const char* path, int& error);
 
 // `path` made absolute against the current directory into `out`
 // (kPathBuffer bytes). False when that fails or the result is longer than

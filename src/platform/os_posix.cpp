@@ -134,11 +134,31 @@ std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size
     });
 }
 
-FileState os_file_state(const char* path) {
+std::size_t os_profile_sections(char* out, std::size_t out_size, const char* file) {
+    return with_profile_source(file, [&](const ProfileSource& source) {
+        return profile_read_sections(source, read_piece_buffer, kReadPiece, out, out_size);
+    });
+}
+
+const char* os_profile_encoding(const char* file) {
+    char head[3];
+    ssize_t n = -1;
+    int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        n = read(fd, head, sizeof head);
+        close(fd);
+    }
+    return profile_encoding_name(profile_encoding(head, n > 0 ? static_cast<std::size_t>(n) : 0));
+}
+
+FileState os_file_state(const char* path, int& error) {
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileState::absent : FileState::unreadable;
+    error = fd < 0 ? errno : 0;
+    if (fd < 0) return error == ENOENT || error == ENOTDIR ? FileState::absent : FileState::unreadable;
     struct stat st;
-    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (fstat(fd, &st) != 0) st.st_mode = 0;
+    bool regular = S_ISREG(st.st_mode);
+    if (S_ISDIR(st.st_mode)) error = EISDIR;
     close(fd);
     return regular ? FileState::readable : FileState::unreadable;
 }

@@ -233,11 +233,30 @@ int os_profile_int(const char* section, const char* key, int def, const char* fi
     return static_cast<int>(GetPrivateProfileIntA(section, key, def, file));
 }
 
+namespace {
+
+// True when the value of a string query that filled its buffer is longer
+// than that: the system gives out_size - 1 both for a value of that length
+// and for a longer one cut there. Two bytes more, as Wine gives a quoted
+// value one character less when the buffer is one byte short of it.
+bool value_is_longer(const ProfileQuery& q, const char* file) {
+    std::size_t size = q.out_size + 2;
+    char* larger = static_cast<char*>(std::calloc(size, 1));
+    if (larger == nullptr) return false;
+    DWORD n = GetPrivateProfileStringA(q.section, q.key, "", larger, static_cast<DWORD>(size), file);
+    std::free(larger);
+    return n >= q.out_size;
+}
+
+}  // namespace
+
 void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         ProfileQuery& q = queries[i];
+        q.cut = false;
         if (q.integer == nullptr) {
             q.length = os_profile_string(q.section, q.key, q.out, q.out_size, file);
+            q.cut = q.out_size > 0 && q.length + 1 == q.out_size && value_is_longer(q, file);
             continue;
         }
         *q.integer = os_profile_int(q.section, q.key, *q.integer, file);
@@ -272,14 +291,53 @@ std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size
     return used;
 }
 
-FileState os_file_state(const char* path) {
+std::size_t os_profile_sections(char* out, std::size_t out_size, const char* file) {
+    // For a null section the system lists the sections.
+    return os_profile_keys(nullptr, out, out_size, file);
+}
+
+namespace {
+
+HANDLE open_to_read(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+const char* os_profile_encoding(const char* file) {
+    char head[3];
+    DWORD n = 0;
+    HANDLE h = open_to_read(file);
+    if (h != INVALID_HANDLE_VALUE) {
+        if (!ReadFile(h, head, sizeof head, &n, nullptr)) n = 0;
+        CloseHandle(h);
+    }
+    ProfileEncoding encoding = profile_encoding(head, n);
+    // Windows takes such a mark for part of the first line (Wine skips it).
+    if (encoding == ProfileEncoding::utf8_mark)
+        return "UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
+               "line "
+               "is not seen";
+    return profile_encoding_name(encoding);
+}
+
+FileState os_file_state(const char* path, int& error) {
+    error = 0;
     DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return errno_from_system_error(GetLastError()) == ENOENT ? FileState::absent : FileState::unreadable;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileState::unreadable;
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return FileState::unreadable;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = errno_from_system_error(GetLastError());
+        return error == ENOENT ? FileState::absent : FileState::unreadable;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = EISDIR;
+        return FileState::unreadable;
+    }
+    HANDLE h = open_to_read(path);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = errno_from_system_error(GetLastError());
+        return FileState::unreadable;
+    }
     CloseHandle(h);
     return FileState::readable;
 }

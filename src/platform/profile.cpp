@@ -41,7 +41,8 @@ bool is_inline_blank(char c) { return c != '\n' && c != '\r' && is_blank(c); }
 // The part of the file that a lookup has in hand: [begin, end) of `data`.
 // A text in memory is one window that is never refilled. A file is read
 // piece by piece into a buffer; `begin` always stands at the start of a
-// line, or on line-end characters in front of one.
+// line, or on line-end characters in front of one. A UTF-16 file is read
+// into the buffer's end and decoded from there into UTF-8 in front of it.
 struct Window {
     const char* data;
     std::size_t begin;
@@ -51,35 +52,119 @@ struct Window {
     const ProfileSource* source;
     char* buffer;  // the caller's scratch buffer, or `heap`
     std::size_t capacity;
-    char* heap;  // taken only for a line longer than the scratch buffer
+    char* heap;  // taken only where the scratch buffer is too small
+    bool utf16 = false;
+    bool big_endian = false;
+    bool source_end = false;  // the source has given all (UTF-16 only)
+    // UTF-16 bytes read but not yet decoded: [raw_at, raw_at + raw) of the
+    // buffer, always behind `end`.
+    std::size_t raw_at = 0;
+    std::size_t raw = 0;
 };
 
 std::string_view rest(const Window& w) { return std::string_view(w.data + w.begin, w.end - w.begin); }
 
-// Reads on behind what the window holds, after moving the unconsumed bytes
-// to the front of the buffer (to a buffer twice as long when they fill it).
-// False when nothing more came.
-bool refill(Window& w) {
-    if (w.at_end) return false;
+// Room that decoding needs free in front of the UTF-16 bytes: a character
+// takes up to four bytes of UTF-8.
+constexpr std::size_t kDecodeRoom = 16;
+
+// Moves the unconsumed text to the buffer's front, into a longer buffer
+// when that would leave less than `need` bytes free behind it (in front of
+// the UTF-16 bytes not yet decoded, which move to the longer buffer's end).
+bool make_room(Window& w, std::size_t need) {
     std::size_t kept = w.end - w.begin;
-    if (kept == w.capacity) {
-        char* longer =
-            2 * w.capacity <= kProfileLineMax ? static_cast<char*>(std::malloc(2 * w.capacity)) : nullptr;
-        if (longer == nullptr) {
-            w.at_end = w.failed = true;
-            return false;
-        }
+    if ((w.utf16 ? w.raw_at : w.capacity) - kept >= need) {
+        std::memmove(w.buffer, w.data + w.begin, kept);
+    } else {
+        std::size_t size = 2 * w.capacity;
+        while (size - w.raw - kept < need) size *= 2;
+        char* longer = size <= kProfileLineMax ? static_cast<char*>(std::malloc(size)) : nullptr;
+        if (longer == nullptr) return false;
         std::memcpy(longer, w.data + w.begin, kept);
+        std::memcpy(longer + size - w.raw, w.buffer + w.raw_at, w.raw);
         std::free(w.heap);
         w.heap = w.buffer = longer;
-        w.capacity *= 2;
-    } else {
-        std::memmove(w.buffer, w.data + w.begin, kept);
+        w.capacity = size;
+        w.raw_at = size - w.raw;
     }
     w.data = w.buffer;
     w.begin = 0;
     w.end = kept;
-    long got = w.source->read(w.source->context, w.buffer + kept, w.capacity - kept);
+    return true;
+}
+
+unsigned utf16_unit(const Window& w, std::size_t at) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(w.buffer + w.raw_at + at);
+    return w.big_endian ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
+}
+
+std::size_t put_utf8(std::uint32_t c, char* out) {
+    if (c < 0x80) {
+        out[0] = static_cast<char>(c);
+        return 1;
+    }
+    std::size_t n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    for (std::size_t i = n; i-- > 1; c >>= 6) out[i] = static_cast<char>(0x80 | (c & 0x3F));
+    out[0] = static_cast<char>((0xF00u >> n) | c);
+    return n;
+}
+
+// Decodes the UTF-16 bytes in hand into UTF-8 behind the window's text,
+// as far as it stays in front of the bytes not yet decoded. A surrogate
+// without its partner and a lone last byte become "?". Returns the bytes
+// placed.
+std::size_t decode_units(Window& w) {
+    std::size_t placed = 0;
+    while (w.raw > 0 && w.end + placed + 4 <= w.raw_at) {
+        std::size_t taken = w.raw == 1 ? 1 : 2;
+        std::uint32_t c = '?';
+        std::uint32_t unit = taken == 2 ? utf16_unit(w, 0) : 0;
+        bool high = unit >= 0xD800 && unit < 0xDC00;
+        // A unit's bytes and a pair's second unit may still be on their way.
+        if (!w.source_end && (taken == 1 || (high && w.raw < 4))) break;
+        std::uint32_t next = high && w.raw >= 4 ? utf16_unit(w, 2) : 0;
+        if (next >= 0xDC00 && next < 0xE000) {
+            c = 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+            taken = 4;
+        } else if (taken == 2 && (unit < 0xD800 || unit >= 0xE000)) {
+            c = unit;
+        }
+        placed += put_utf8(c, w.buffer + w.end + placed);
+        w.raw_at += taken;
+        w.raw -= taken;
+    }
+    return placed;
+}
+
+// Reads on and decodes: the bytes of UTF-8 placed behind the window's
+// text, 0 at the end of the file, -1 when it cannot be read. A reading
+// fills two thirds of the free room at most, at its end, so that all it
+// brings decodes in front of it.
+long decode_more(Window& w) {
+    for (;;) {
+        if (w.raw < 4 && !w.source_end) {
+            std::size_t at = w.capacity - (w.capacity - w.end - 4) * 2 / 3;
+            std::memmove(w.buffer + at, w.buffer + w.raw_at, w.raw);
+            w.raw_at = at;
+            long got = w.source->read(w.source->context, w.buffer + at + w.raw, w.capacity - at - w.raw);
+            if (got < 0) return -1;
+            w.source_end = got == 0;
+            w.raw += static_cast<std::size_t>(got);
+        }
+        std::size_t placed = decode_units(w);
+        if (placed > 0 || (w.source_end && w.raw == 0)) return static_cast<long>(placed);
+    }
+}
+
+// Reads on behind what the window holds, after moving the unconsumed bytes
+// to the front of the buffer (to a longer buffer when they fill it).
+// False when nothing more came.
+bool refill(Window& w) {
+    if (w.at_end) return false;
+    long got = -1;
+    if (make_room(w, w.utf16 ? kDecodeRoom : 1))
+        got = w.utf16 ? decode_more(w)
+                      : w.source->read(w.source->context, w.buffer + w.end, w.capacity - w.end);
     if (got <= 0) {
         w.at_end = true;
         w.failed = got < 0;
@@ -148,11 +233,25 @@ bool take_line(Window& w, std::string_view& line) {
     }
 }
 
-// A UTF-8 byte-order mark at the very start is no part of the first line.
-void skip_bom(Window& w) {
+// The file's start: a UTF-8 byte order mark is skipped; behind a UTF-16
+// one, the bytes read so far move to the buffer's end, and from there on
+// what is read is decoded.
+void start_reading(Window& w) {
     while (w.end - w.begin < 3 && refill(w)) {
     }
-    if (w.end - w.begin >= 3 && std::memcmp(w.data + w.begin, "\xEF\xBB\xBF", 3) == 0) w.begin += 3;
+    ProfileEncoding encoding = profile_encoding(w.data + w.begin, w.end - w.begin);
+    if (encoding == ProfileEncoding::utf8_mark) w.begin += 3;
+    if (w.source == nullptr || (encoding != ProfileEncoding::utf16le && encoding != ProfileEncoding::utf16be))
+        return;
+    w.utf16 = true;
+    w.big_endian = encoding == ProfileEncoding::utf16be;
+    w.raw = w.end - w.begin - 2;
+    w.raw_at = w.capacity - w.raw;
+    std::memmove(w.buffer + w.raw_at, w.data + w.begin + 2, w.raw);
+    w.data = w.buffer;
+    w.begin = w.end = 0;
+    w.source_end = w.at_end;
+    w.at_end = w.failed;
 }
 
 // True when the trimmed, non-empty `line` is a section header: it begins
@@ -173,7 +272,7 @@ bool find_key(Window& w, const char* section_name, const char* key_name, std::st
     // The names asked for are trimmed like the names in the file.
     std::string_view section = trim(section_name);
     std::string_view key = trim(key_name);
-    skip_bom(w);
+    start_reading(w);
     bool in_section = false;
     std::string_view line;
     for (;;) {
@@ -198,12 +297,17 @@ bool find_key(Window& w, const char* section_name, const char* key_name, std::st
 }
 
 // Places a found value in `out` as a string lookup answers: a pair of
-// equal quotes around it removed, cut to out_size - 1 characters.
-std::size_t place_value(std::string_view value, char* out, std::size_t out_size) {
+// equal quotes around it removed, cut to out_size - 1 characters; in a
+// text decoded from UTF-16 (`whole_characters`) in front of the character
+// that does not fit. `cut` tells whether anything was left out.
+std::size_t place_value(std::string_view value, char* out, std::size_t out_size, bool whole_characters,
+                        bool& cut) {
     if (out_size == 0) return 0;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
-    std::size_t n = value.size() < out_size - 1 ? value.size() : out_size - 1;
+    cut = value.size() > out_size - 1;
+    std::size_t n = cut ? out_size - 1 : value.size();
+    while (cut && whole_characters && n > 0 && (value[n] & 0xC0) == 0x80) --n;
     std::memcpy(out, value.data(), n);
     out[n] = '\0';
     return n;
@@ -214,8 +318,9 @@ std::size_t lookup_string(Window& w, const char* section, const char* key, char*
     out[0] = '\0';
     std::string_view value;
     bool has_value = false;
+    bool cut = false;
     if (!find_key(w, section, key, value, has_value) || !has_value) return 0;
-    return place_value(value, out, out_size);
+    return place_value(value, out, out_size, w.utf16, cut);
 }
 
 // Where a query of a batch stands in the one pass over the file.
@@ -259,7 +364,7 @@ void enter_section(std::string_view name, Batch& b) {
 
 // A key line inside a wanted section answers each query of that key that
 // the line is the first for; a line without "=" answers with nothing.
-void offer_key(std::string_view line, Batch& b) {
+void offer_key(std::string_view line, Batch& b, bool whole_characters) {
     std::size_t eq = line.find('=');
     std::string_view name = eq == std::string_view::npos ? line : trim(line.substr(0, eq));
     for (std::size_t i = 0; i < b.count; ++i) {
@@ -269,7 +374,8 @@ void offer_key(std::string_view line, Batch& b) {
         --b.open, --b.inside;
         ProfileQuery& q = b.queries[i];
         if (eq != std::string_view::npos)
-            q.length = place_value(cut_at_nul(trim(line.substr(eq + 1))), q.out, q.out_size);
+            q.length = place_value(cut_at_nul(trim(line.substr(eq + 1))), q.out, q.out_size, whole_characters,
+                                   q.cut);
     }
 }
 
@@ -283,9 +389,10 @@ void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         b.pending[i] = Pending{trim(queries[i].section), trim(queries[i].key), Place::before, false};
         queries[i].length = 0;
+        queries[i].cut = false;
         if (queries[i].out_size > 0) queries[i].out[0] = '\0';
     }
-    skip_bom(w);
+    start_reading(w);
     std::string_view line;
     while (b.open > 0) {
         if (b.inside == 0 && !skip_to_bracket_line(w)) break;
@@ -296,12 +403,22 @@ void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
         if (section_header(line, header))
             enter_section(header, b);
         else if (b.inside > 0)
-            offer_key(line, b);
+            offer_key(line, b, w.utf16);
     }
     for (std::size_t i = 0; i < count; ++i)
         if (queries[i].integer != nullptr && queries[i].length > 0)
             *queries[i].integer = profile_parse_int(
                 std::string_view(queries[i].out, std::min(queries[i].length, kProfileIntBuffer - 1)));
+}
+
+// Appends `name` and its NUL to the list of `n` bytes in `out`, leaving
+// room for the NUL that ends the list; false when it does not fit.
+bool append_name(std::string_view name, char* out, std::size_t& n, std::size_t out_size) {
+    if (n + name.size() + 2 > out_size) return false;
+    std::memcpy(out + n, name.data(), name.size());
+    n += name.size();
+    out[n++] = '\0';
+    return true;
 }
 
 // The names of the keys of the first section named `section`, in file
@@ -316,10 +433,9 @@ std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_
     }
     std::size_t n = 0;
     bool in_section = false;
-    bool full = false;
-    skip_bom(w);
+    start_reading(w);
     std::string_view line;
-    while (!full) {
+    for (;;) {
         if (!in_section && !skip_to_bracket_line(w)) break;
         if (!take_line(w, line)) break;
         line = trim(line);
@@ -336,11 +452,23 @@ std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_
         // An empty name would read as the list's end, so it is the end.
         if (name.empty()) break;
         if (name.front() == ';') continue;
-        full = n + name.size() + 2 > out_size;
-        if (full) break;
-        std::memcpy(out + n, name.data(), name.size());
-        n += name.size();
-        out[n++] = '\0';
+        if (!append_name(name, out, n, out_size)) break;
+    }
+    out[n] = '\0';
+    return n;
+}
+
+// The names of all sections in file order, listed as list_keys lists keys.
+std::size_t list_sections(Window& w, char* out, std::size_t out_size) {
+    if (out_size == 0) return 0;
+    std::size_t n = 0;
+    start_reading(w);
+    std::string_view line;
+    std::string_view name;
+    while (skip_to_bracket_line(w) && take_line(w, line)) {
+        if (!section_header(trim(line), name)) continue;
+        name = cut_at_nul(name);
+        if (!name.empty() && !append_name(name, out, n, out_size)) break;
     }
     out[n] = '\0';
     return n;
@@ -350,8 +478,36 @@ Window text_window(std::string_view text) {
     return Window{text.data(), 0, text.size(), true, false, nullptr, nullptr, 0, nullptr};
 }
 
-Window source_window(const ProfileSource& source, char* scratch, std::size_t scratch_size) {
-    return Window{scratch, 0, 0, false, false, &source, scratch, scratch_size, nullptr};
+// Hands `read` a window over the source, read piece by piece into the
+// scratch buffer.
+template <typename Read>
+auto over_source(const ProfileSource& source, char* scratch, std::size_t scratch_size, Read read) {
+    Window w = Window{scratch, 0, 0, false, false, &source, scratch, scratch_size, nullptr};
+    auto result = read(w);
+    std::free(w.heap);
+    return result;
+}
+
+long read_text(void* context, char* buffer, std::size_t size) {
+    std::string_view& text = *static_cast<std::string_view*>(context);
+    std::size_t n = std::min(size, text.size());
+    std::memcpy(buffer, text.data(), n);
+    text.remove_prefix(n);
+    return static_cast<long>(n);
+}
+
+// Hands `read` a window over a text in memory: the text itself, unless it
+// is UTF-16, which is read and decoded as a file is.
+template <typename Read>
+auto over_text(std::string_view text, Read read) {
+    ProfileEncoding encoding = profile_encoding(text.data(), text.size());
+    if (encoding == ProfileEncoding::utf16le || encoding == ProfileEncoding::utf16be) {
+        const ProfileSource source = {read_text, &text};
+        char scratch[256];
+        return over_source(source, scratch, sizeof scratch, read);
+    }
+    Window w = text_window(text);
+    return read(w);
 }
 
 int to_int(const char* value, std::size_t n, int def) {
@@ -360,18 +516,36 @@ int to_int(const char* value, std::size_t n, int def) {
 
 }  // namespace
 
+ProfileEncoding profile_encoding(const char* head, std::size_t n) {
+    if (n >= 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) return ProfileEncoding::utf8_mark;
+    if (n >= 2 && std::memcmp(head, "\xFF\xFE", 2) == 0) return ProfileEncoding::utf16le;
+    if (n >= 2 && std::memcmp(head, "\xFE\xFF", 2) == 0) return ProfileEncoding::utf16be;
+    return ProfileEncoding::plain;
+}
+
+const char* profile_encoding_name(ProfileEncoding encoding) {
+    switch (encoding) {
+        case ProfileEncoding::utf8_mark:
+            return "UTF-8 with a byte order mark";
+        case ProfileEncoding::utf16le:
+            return "UTF-16LE";
+        case ProfileEncoding::utf16be:
+            return "UTF-16BE";
+        case ProfileEncoding::plain:
+            break;
+    }
+    return nullptr;
+}
+
 std::size_t profile_get_string(std::string_view text, const char* section, const char* key, char* out,
                                std::size_t out_size) {
-    Window w = text_window(text);
-    return lookup_string(w, section, key, out, out_size);
+    return over_text(text, [&](Window& w) { return lookup_string(w, section, key, out, out_size); });
 }
 
 std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                                 const char* section, const char* key, char* out, std::size_t out_size) {
-    Window w = source_window(source, scratch, scratch_size);
-    std::size_t n = lookup_string(w, section, key, out, out_size);
-    std::free(w.heap);
-    return n;
+    return over_source(source, scratch, scratch_size,
+                       [&](Window& w) { return lookup_string(w, section, key, out, out_size); });
 }
 
 namespace {
@@ -439,27 +613,37 @@ int profile_read_int(const ProfileSource& source, char* scratch, std::size_t scr
 }
 
 void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count) {
-    Window w = text_window(text);
-    read_batch(w, queries, std::min(count, kProfileBatch));
+    over_text(text, [&](Window& w) {
+        read_batch(w, queries, std::min(count, kProfileBatch));
+        return 0;
+    });
 }
 
 void profile_read_queries(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                           ProfileQuery* queries, std::size_t count) {
-    Window w = source_window(source, scratch, scratch_size);
-    read_batch(w, queries, std::min(count, kProfileBatch));
-    std::free(w.heap);
+    over_source(source, scratch, scratch_size, [&](Window& w) {
+        read_batch(w, queries, std::min(count, kProfileBatch));
+        return 0;
+    });
 }
 
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section_name, char* out, std::size_t out_size) {
-    Window w = source_window(source, scratch, scratch_size);
-    std::size_t n = list_keys(w, section_name, out, out_size);
-    std::free(w.heap);
-    return n;
+    return over_source(source, scratch, scratch_size,
+                       [&](Window& w) { return list_keys(w, section_name, out, out_size); });
 }
 
 std::size_t profile_get_keys(std::string_view text, const char* section_name, char* out,
                              std::size_t out_size) {
-    Window w = text_window(text);
-    return list_keys(w, section_name, out, out_size);
+    return over_text(text, [&](Window& w) { return list_keys(w, section_name, out, out_size); });
+}
+
+std::size_t profile_read_sections(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                  char* out, std::size_t out_size) {
+    return over_source(source, scratch, scratch_size,
+                       [&](Window& w) { return list_sections(w, out, out_size); });
+}
+
+std::size_t profile_get_sections(std::string_view text, char* out, std::size_t out_size) {
+    return over_text(text, [&](Window& w) { return list_sections(w, out, out_size); });
 }

@@ -12,11 +12,25 @@
 // - only the first section of a name is searched, and in it the first key
 //   of a name answers;
 // - lines end at LF, CR or CRLF; a NUL byte ends the name or value it is in;
-// - a UTF-8 byte-order mark at the very start is skipped.
+// - a UTF-8 byte order mark at the very start is skipped;
+// - a file that begins with a UTF-16 byte order mark (FF FE little-endian,
+//   FE FF big-endian) is read as the text it encodes, in UTF-8: a surrogate
+//   without its partner and a lone last byte become "?", and a value cut to
+//   its buffer is cut in front of a character, never inside one.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
+
+// What a byte order mark at the start of a file says of its encoding.
+enum class ProfileEncoding { plain, utf8_mark, utf16le, utf16be };
+
+// The encoding that the first `n` bytes of a file announce.
+ProfileEncoding profile_encoding(const char* head, std::size_t n);
+
+// The encoding's name for the trace ("UTF-16LE", "UTF-16BE", "UTF-8 with a
+// byte order mark"); null for plain bytes.
+const char* profile_encoding_name(ProfileEncoding encoding);
 
 // Copies the value of `key` in `section` into `out`: a pair of equal quotes
 // (" or ') around it is removed, and at most out_size - 1 characters are
@@ -44,8 +58,9 @@ constexpr std::size_t kProfileLineMax = 16u << 20;
 // profile_get_string and profile_get_int over a source that is read piece
 // by piece into `scratch` (scratch_size bytes, at least 4), so that a
 // lookup in a file of any size needs no more memory than that. Only a line
-// longer than the scratch buffer takes memory from the heap, for the time
-// of the lookup, doubling up to kProfileLineMax (so a reading never holds
+// longer than the scratch buffer (and a UTF-16 file whose first piece
+// leaves too little of it to decode into) takes memory from the heap, for
+// the time of the lookup, doubling up to kProfileLineMax (so a reading never holds
 // more than one and a half times that); where that fails, the lookup finds
 // nothing from that line on.
 std::size_t profile_read_string(const ProfileSource& source, char* scratch, std::size_t scratch_size,
@@ -75,8 +90,11 @@ struct ProfileQuery {
     std::size_t length;
     // Integer lookup when not null: `*integer` holds the default and
     // receives the value. `out` then needs kProfileIntBuffer bytes; what it
-    // receives is the platform's affair.
+    // and `cut` receive is the platform's affair.
     int* integer;
+    // String lookup: true when the value was longer than out_size - 1
+    // characters and was cut.
+    bool cut = false;
 };
 
 // Queries that one pass answers; the driver asks at most 27 at a time.
@@ -99,3 +117,11 @@ void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section, char* out, std::size_t out_size);
 std::size_t profile_get_keys(std::string_view text, const char* section, char* out, std::size_t out_size);
+
+// The names of the file's sections in file order, as the Windows profile
+// call gives them: each ended by a NUL and the list by one more, a name
+// each time a header stands, none for an empty name. A name that does not
+// fit ends the list. Returns the bytes in front of the last NUL.
+std::size_t profile_read_sections(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                  char* out, std::size_t out_size);
+std::size_t profile_get_sections(std::string_view text, char* out, std::size_t out_size);
