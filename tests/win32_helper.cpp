@@ -81,7 +81,8 @@ bool keys_arrived(HANDLE input, DWORD count) {
 
 int console(const std::string& how) {
     if (how == "late-pause")
-        for (DWORD waited = 0; waited < kHang && !keys_arrived(GetStdHandle(STD_INPUT_HANDLE), 2); waited += 10)
+        for (DWORD waited = 0; waited < kHang && !keys_arrived(GetStdHandle(STD_INPUT_HANDLE), 2);
+             waited += 10)
             Sleep(10);
     if (how != "") os_pause("Press any key to close this window.");
     return (os_owns_console() ? 1 : 0) + (os_input_is_console() ? 2 : 0);
