@@ -1,9 +1,10 @@
 # Installation and packages. tolvane reads tolvane.ini from the directory of
 # its own executable, so an example configuration goes beside it; the
 # user's own tolvane.ini there is never replaced.
-# Linux: bin/tolvane, bin/tolvane.ini (only where there is none), the manual
-# page, and README.md, LICENSE and tolvane.ini.example in share/doc/tolvane;
-# a .tar.gz. Windows: tolvane.exe, tolvane.ini.example, README.md and LICENSE
+# Linux: bin/tolvane, bin/tolvane.ini (only where there is none, and never
+# in the package), tolvane.ini.example beside it and in share/doc/tolvane,
+# the manual page, README.md and LICENSE; a .tar.gz that, like the zip, can
+# be unpacked over an older installation and keeps its tolvane.ini. Windows: tolvane.exe, tolvane.ini.example, README.md and LICENSE
 # side by side; a .zip that can be unpacked over an older one and keeps the
 # tolvane.ini made from the example.
 # `cmake --install --strip` strips the driver; packages are always stripped.
@@ -24,20 +25,27 @@ else()
   include(GNUInstallDirs)
   install(TARGETS tolvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The configuration a fresh installation works with at once; the same
-  # file, always current, is the example in the documentation directory.
+  # file, always current, is the example beside it and in the documentation
+  # directory. Its component is left out of the package.
   install(CODE "
     set(tolvane_ini \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tolvane.ini\")
     if(EXISTS \"\$ENV{DESTDIR}\${tolvane_ini}\")
-      message(STATUS \"Keeping: \$ENV{DESTDIR}\${tolvane_ini} (the example is tolvane.ini.example in ${CMAKE_INSTALL_DOCDIR})\")
+      message(STATUS \"Keeping: \$ENV{DESTDIR}\${tolvane_ini} (the example is tolvane.ini.example beside it)\")
     else()
       file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" TYPE FILE
            FILES \"${PROJECT_SOURCE_DIR}/examples/tolvane.ini\")
-    endif()")
+    endif()" COMPONENT config)
+  install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tolvane.ini.example)
   install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME tolvane.ini.example)
-  configure_file(man/tolvane.1 ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
+  configure_file(man/tolvane.1.in ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/tolvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR TGZ)
+  # One archive of every component but the configuration.
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENTS_ALL Unspecified)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(TOLVANE_PACKAGE_SYSTEM ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
 endif()
 

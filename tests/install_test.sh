@@ -2,7 +2,8 @@
 # Installs the built tree into a temporary prefix and packs it, then lets
 # the installed driver, with the example configuration installed beside it,
 # assemble and link a program, which must run and greet. A second install
-# over the first must keep the user's edited tolvane.ini.
+# over the first, and the package unpacked over it, must keep the user's
+# edited tolvane.ini.
 # Usage: install_test.sh CMAKE CPACK BUILD_DIR SOURCE_DIR VERSION
 # Exits 77 (skipped) when the GNU assembler or linker is missing.
 set -eu
@@ -20,7 +21,9 @@ prefix=$tmp/prefix doc=$tmp/prefix/share/doc/tolvane
 [ -x "$prefix/bin/tolvane" ] || fail "bin/tolvane missing or not executable"
 stripped "$prefix/bin/tolvane" || fail "bin/tolvane installed with --strip still has its symbols"
 cmp -s "$prefix/bin/tolvane.ini" "$source/examples/tolvane.ini" || fail "bin/tolvane.ini is not the example"
-cmp -s "$doc/tolvane.ini.example" "$source/examples/tolvane.ini" || fail "tolvane.ini.example is not the example"
+for example in "$doc/tolvane.ini.example" "$prefix/bin/tolvane.ini.example"; do
+    cmp -s "$example" "$source/examples/tolvane.ini" || fail "$example is not the example"
+done
 cmp -s "$doc/LICENSE" "$source/LICENSE" || fail "LICENSE missing"
 [ -f "$doc/README.md" ] || fail "README missing"
 grep -q "\"tolvane $version\"" "$prefix/share/man/man1/tolvane.1" || fail "manual page missing or without version"
@@ -50,10 +53,13 @@ done
 set -- "$tmp"/package/tolvane-"$version"-*.tar.gz
 [ -f "$1" ] || fail "no tolvane-$version-*.tar.gz was made"
 listing=$(tar -tzf "$1")
-for entry in bin/tolvane bin/tolvane.ini share/man/man1/tolvane.1 share/doc/tolvane/README.md \
+for entry in bin/tolvane bin/tolvane.ini.example share/man/man1/tolvane.1 share/doc/tolvane/README.md \
     share/doc/tolvane/LICENSE share/doc/tolvane/tolvane.ini.example; do
     echo "$listing" | grep -q "^[^/]*/$entry\$" || fail "$entry not in $(basename "$1")"
 done
-mkdir "$tmp/unpacked"
-tar -xzf "$1" -C "$tmp/unpacked"
-stripped "$tmp"/unpacked/*/bin/tolvane || fail "bin/tolvane in $(basename "$1") has its symbols"
+# Unpacked over the installation, the package keeps the edited file.
+echo changed >"$prefix/bin/tolvane.ini.example"
+tar -xzf "$1" -C "$prefix" --strip-components=1
+[ "$(cat "$prefix/bin/tolvane.ini")" = "$(printf '[DEBUG]\nVIEW=1')" ] || fail "$(basename "$1") replaced tolvane.ini"
+cmp -s "$prefix/bin/tolvane.ini.example" "$source/examples/tolvane.ini" || fail "$(basename "$1") did not renew tolvane.ini.example"
+stripped "$prefix/bin/tolvane" || fail "bin/tolvane in $(basename "$1") has its symbols"

@@ -345,7 +345,9 @@ TEST_F(OsTest, LinesOfDriversAppendingAtOnceStayWhole) {
     std::string file = dir + "/log.txt";
     std::string event_name = "tolvane-log-test-" + std::to_string(GetCurrentProcessId());
     HANDLE start = CreateEventA(nullptr, TRUE, FALSE, event_name.c_str());
+    HANDLE ready = CreateSemaphoreA(nullptr, 0, kProcesses, (event_name + "-ready").c_str());
     ASSERT_NE(start, nullptr);
+    ASSERT_NE(ready, nullptr);
     std::vector<PROCESS_INFORMATION> started;
     for (int i = 0; i < kProcesses; ++i) {
         std::string command_line =
@@ -357,11 +359,11 @@ TEST_F(OsTest, LinesOfDriversAppendingAtOnceStayWhole) {
                                    &startup, &process));
         started.push_back(process);
     }
-    // Gives each a moment to reach the event before it is set.
-    Sleep(500);
+    // Only a hang takes ten minutes.
+    for (int i = 0; i < kProcesses; ++i) ASSERT_EQ(WaitForSingleObject(ready, 600000), WAIT_OBJECT_0) << i;
     SetEvent(start);
     for (PROCESS_INFORMATION& p : started) {
-        EXPECT_EQ(WaitForSingleObject(p.hProcess, 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(p.hProcess, 600000), WAIT_OBJECT_0);
         DWORD code = 1;
         GetExitCodeProcess(p.hProcess, &code);
         EXPECT_EQ(code, 0u);
@@ -369,6 +371,7 @@ TEST_F(OsTest, LinesOfDriversAppendingAtOnceStayWhole) {
         CloseHandle(p.hThread);
     }
     CloseHandle(start);
+    CloseHandle(ready);
     std::string log = read_file(file);
     std::map<unsigned long, int> lines_of;
     std::size_t lines = 0, pos = 0;
@@ -418,7 +421,7 @@ TEST(OsLog, StampIsUtcTimeAndProcessId) {
         return static_cast<long long>(f.dwHighDateTime) << 32 | f.dwLowDateTime;
     };
     EXPECT_GE(ticks(b) - ticks(a), 0);
-    EXPECT_LT(ticks(b) - ticks(a), 50000000LL) << "within five seconds";
+    EXPECT_LT(ticks(b) - ticks(a), 600000000LL) << "within a minute";
 
     char small[10];
     EXPECT_EQ(os_log_stamp(small, sizeof small), 9u);

@@ -11,10 +11,12 @@
 //       Exits with 1 when os_owns_console() and 2 when
 //       os_input_is_console(), added; with "pause" it first pauses with the
 //       prompt "Press any key to close this window.", with "late-pause"
-//       it does so after a second, as the driver does after its tools.
+//       it does so once two keys typed before have reached its console
+//       input, as keys pressed while the driver's tools ran have.
 //   log PATH COUNT EVENT
-//       Opens PATH with os_log_open, waits until the named event EVENT is
-//       set and appends COUNT long lines to it through os_log_line.
+//       Opens PATH with os_log_open, releases the semaphore EVENT-ready,
+//       waits until the named event EVENT is set and appends COUNT long
+//       lines to it through os_log_line.
 #include <windows.h>
 
 #include <cstdlib>
@@ -26,6 +28,9 @@
 #include "support/process.h"
 
 namespace {
+
+// Longer than any wait takes on a busy machine: only a hang reaches it.
+constexpr DWORD kHang = 600000;
 
 HANDLE inheritable(const char* path, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -66,17 +71,33 @@ int host(const std::string& input, const std::string& how, int argc, char** argv
     return static_cast<int>(code);
 }
 
+// True once the console input holds `count` key presses.
+bool keys_arrived(HANDLE input, DWORD count) {
+    INPUT_RECORD records[64];
+    DWORD n = 0, pressed = 0;
+    if (!PeekConsoleInputA(input, records, 64, &n)) return false;
+    for (DWORD i = 0; i < n; ++i)
+        if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown) ++pressed;
+    return pressed >= count;
+}
+
 int console(const std::string& how) {
-    if (how == "late-pause") Sleep(1000);
+    if (how == "late-pause")
+        for (DWORD waited = 0; waited < kHang && !keys_arrived(GetStdHandle(STD_INPUT_HANDLE), 2);
+             waited += 10)
+            Sleep(10);
     if (how != "") os_pause("Press any key to close this window.");
     return (os_owns_console() ? 1 : 0) + (os_input_is_console() ? 2 : 0);
 }
 
 int log(const char* path, int count, const char* start) {
     if (!os_log_open(path)) return 1;
-    // All write at once: they wait for the test to set the event.
+    // All write at once: each says it is ready, and waits for the test to
+    // set the event once all are.
     HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, start);
-    if (event == nullptr || WaitForSingleObject(event, 60000) != WAIT_OBJECT_0) return 2;
+    HANDLE ready = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, (std::string(start) + "-ready").c_str());
+    if (event == nullptr || ready == nullptr || !ReleaseSemaphore(ready, 1, nullptr)) return 2;
+    if (WaitForSingleObject(event, kHang) != WAIT_OBJECT_0) return 2;
     for (int i = 0; i < count; ++i) {
         char line[400];
         std::size_t n = os_log_stamp(line, sizeof line);

@@ -16,7 +16,7 @@ struct ConsoleRun {
 // of its own, typing `early_keys` as soon as it started. When `prompt`
 // appears on the screen while the program runs, and it still runs a moment
 // later, it counts as waiting and a key is typed; a program that neither
-// ends nor shows the prompt within 20 seconds counts as waiting too, and is
-// ended.
+// ends nor shows the prompt within ten minutes (a hang) counts as waiting
+// too, and is ended.
 ConsoleRun run_on_console(const std::vector<std::string>& args, const std::string& cwd,
                           const std::string& prompt, const std::string& early_keys = "");
