@@ -292,6 +292,7 @@ TEST_F(DeepDriverTest, PathOverTheLimitMeansNoConfiguration) {
     std::string err = run({"s"}, {"TOLVANE_TRACE=1", "TOLVANE_INI=" + root + "/?.ini"}).err;
     EXPECT_EQ(err.find("tolvane-" TOLVANE_VERSION "-win64-utf8.zip") != std::string::npos, !kUtf8Build)
         << err;
+    EXPECT_NE(err.find("?.ini (from TOLVANE_INI): not found"), std::string::npos) << err;
 }
 
 }  // namespace

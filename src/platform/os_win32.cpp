@@ -326,7 +326,10 @@ FileState os_file_state(const char* path, int& error) {
     error = 0;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        error = errno_from_system_error(GetLastError());
+        // No file can have a name the system rejects (a "?" that stands for
+        // a character the ANSI code page lacks): it is not there.
+        DWORD code = GetLastError();
+        error = code == ERROR_INVALID_NAME ? ENOENT : errno_from_system_error(code);
         return error == ENOENT ? FileState::absent : FileState::unreadable;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
