@@ -159,37 +159,6 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
     }
 }
 
-// The shipped toolchain folder as it is, in a folder whose name holds a
-// blank: it runs from another directory, and again once renamed.
-TEST_F(DriverTest, ShippedKitRunsWhereverItsFolderIs) {
-    // The driver knows its folder as Windows names it, with backslashes.
-    std::string folder = root;
-    for (char& c : folder)
-        if (c == '/') c = '\\';
-    std::string kit = folder + "\\asm kit", moved = folder + "\\moved kit";
-    for (const char* d : {"", "\\nasm", "\\linker"}) make_dir(kit + d);
-    ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "\\tolvane.exe"));
-    ASSERT_TRUE(copy_executable(PROBE_EXE, kit + "\\nasm\\nasm.exe"));
-    ASSERT_TRUE(copy_executable(PROBE_EXE, kit + "\\linker\\link.exe"));
-    write_file(kit + "\\tolvane.ini",
-               read_file(std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/kit/tolvane.ini"));
-    for (const std::string& place : {kit, moved}) {
-        if (place == moved) {
-            ASSERT_TRUE(MoveFileA(kit.c_str(), moved.c_str()));
-        }
-        run_process(place + "\\tolvane.exe", {place + "\\tolvane.exe", "src\\hello.asm"}, root + "/project");
-        std::vector<ProbeRun> nasm = runs(place + "\\nasm\\nasm.exe"),
-                              link = runs(place + "\\linker\\link.exe");
-        ASSERT_FALSE(nasm.empty() || link.empty()) << place;
-        EXPECT_EQ(nasm.back().argv,
-                  (Args{place + "\\nasm\\nasm.exe", "-f", "win64", "-I" + place + "\\include\\", "-o",
-                        "src\\hello.obj", "src\\hello.asm"}));
-        EXPECT_EQ(link.back().argv, (Args{place + "\\linker\\link.exe", "/nologo", "/subsystem:console",
-                                          "/entry:main", "/libpath:" + place + "\\lib", "/out:src\\hello.exe",
-                                          "src\\hello.obj", "kernel32.lib"}));
-    }
-}
-
 // What Explorer's Properties show of tolvane.exe, and the manifest that
 // only the UTF-8 build carries.
 TEST(Executable, CarriesItsVersionAndTheManifestOfItsBuild) {

@@ -180,7 +180,6 @@ TEST(ExpandPlaceholder, ConfigDirToken) {
         {"/kit", "<CONFIG_DIR>/out/@1.o", "src/a.s", "/kit/out/src/a.o"},
         {"/kit", "@1 <CONFIG_DIR>", "a.s", "a.s /kit"},
         {"/kit", "@<CONFIG_DIR>", "a.s", "@/kit"},
-        {"/kit", "@2 <CONFIG_DIR>", "a.s", "@2 /kit"},
         {"/", "<CONFIG_DIR>tools/as", "a.s", "/tools/as"},
         {"/x@1/kit", "<CONFIG_DIR>/as @1", "a.s", "/x@1/kit/as a.s"},
         {"/kit", "@1", "<CONFIG_DIR>", "<CONFIG_DIR>"},
@@ -206,11 +205,9 @@ TEST(ExpandPlaceholder, ConfigDirIsTheFilesDirectory) {
         const PathSyntax& syntax;
         const char *config, *dir;
     } rows[] = {
-        {posix_syntax(), "/home/me/asm kit/tolvane.ini", "/home/me/asm kit"},
         {posix_syntax(), "/tolvane.ini", "/"},
         {windows_syntax(), "C:\\tolvane.ini", "C:\\"},
         {windows_syntax(), "E:\\kit\\tolvane.ini", "E:\\kit"},
-        {windows_syntax(), "E:/kit/tolvane.ini", "E:/kit"},
         {windows_syntax(), "D:tolvane.ini", "D:"},
         {windows_syntax(), "\\\\srv\\share\\tolvane.ini", "\\\\srv\\share"},
         {cp932(), "C:\\\x95\x5C\\tolvane.ini", "C:\\\x95\x5C"},
