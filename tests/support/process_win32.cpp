@@ -98,8 +98,16 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
     }
     PROCESS_INFORMATION process;
     ProcessResult result;
-    BOOL created = CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, &block[0],
-                                  cwd.c_str(), &startup, &process);
+    // Under load Wine can fail a start now and then that succeeds at once
+    // when tried again; a start that keeps failing says why in `err`.
+    BOOL created = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 5 && !created; ++attempt) {
+        created = CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, &block[0],
+                                 cwd.c_str(), &startup, &process);
+        error = created ? 0 : GetLastError();
+        if (!created) Sleep(200);
+    }
     CloseHandle(startup.hStdInput);
     CloseHandle(startup.hStdOutput);
     CloseHandle(startup.hStdError);
@@ -116,6 +124,7 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
     }
     if (!piped) result.out = read_file(out_file);
     result.err = read_file(err_file);
+    if (!created) result.err += "CreateProcessA failed: error " + std::to_string(error) + "\n";
     remove_tree(dir);
     return result;
 }
