@@ -198,25 +198,20 @@ TEST(ExpandPlaceholder, ConfigDirToken) {
     std::strcpy(program, "<CONFIG_DIR>/123456789");
     EXPECT_EQ(expand_config_dir(program, far.c_str()), -1);
     EXPECT_STREQ(program, "<CONFIG_DIR>/123456789");
-}
 
-TEST(ExpandPlaceholder, ConfigDirIsTheFilesDirectory) {
-    struct Row {
-        const PathSyntax& syntax;
-        const char *config, *dir;
-    } rows[] = {
-        {posix_syntax(), "/tolvane.ini", "/"},
-        {windows_syntax(), "C:\\tolvane.ini", "C:\\"},
-        {windows_syntax(), "E:\\kit\\tolvane.ini", "E:\\kit"},
-        {windows_syntax(), "D:tolvane.ini", "D:"},
-        {windows_syntax(), "\\\\srv\\share\\tolvane.ini", "\\\\srv\\share"},
-        {cp932(), "C:\\\x95\x5C\\tolvane.ini", "C:\\\x95\x5C"},
+    // The directory it stands for: the file's, a root with its separator.
+    const std::pair<const char*, const char*> windows[] = {
+        {"C:\\tolvane.ini", "C:\\"},      {"E:\\kit\\tolvane.ini", "E:\\kit"},
+        {"D:tolvane.ini", "D:"},          {"\\\\srv\\share\\tolvane.ini", "\\\\srv\\share"},
+        {"C:\\d\\\x95\x5C.ini", "C:\\d"},  // the last 0x5C is a second byte
     };
-    for (const Row& r : rows) {
-        char dir[kPathBuffer];
-        config_dir_of(r.syntax, r.config, dir);
-        EXPECT_STREQ(dir, r.dir) << r.config;
+    char dir[kPathBuffer];
+    for (const auto& w : windows) {
+        config_dir_of(cp932(), w.first, dir);
+        EXPECT_STREQ(dir, w.second) << w.first;
     }
+    config_dir_of(posix_syntax(), "/tolvane.ini", dir);
+    EXPECT_STREQ(dir, "/");
 }
 
 }  // namespace
