@@ -138,14 +138,9 @@ void locate_config(Run& run) {
     run.have_config = config_path_from(os_path_syntax(), exe, run.config);
 }
 
-// The directory that "<CONFIG_DIR>" stands for; null (the token is then
-// left as written) without a configuration.
-void locate_config_dir(Run& run) {
-    run.config_dir_token = nullptr;
-    if (!run.have_config) return;
-    config_dir_of(os_path_syntax(), run.config, run.config_dir);
-    run.config_dir_token = run.config_dir;
-}
+// What "<CONFIG_DIR>" stands for: null, so that it stays as written,
+// without a configuration.
+const char* token_dir(const Run& run) { return run.have_config ? run.config_dir : nullptr; }
 
 // --- the stages ------------------------------------------------------------
 
@@ -196,7 +191,7 @@ bool too_long(Expansion what) {
 // and the directory put a blank into the value, so that the tool's C
 // runtime reads its own name whole. False when either would not fit.
 bool expand_program(const Stage& stage, StageValues& values, const Run& run, char* first) {
-    int tokens = expand_config_dir(values.program, run.config_dir_token);
+    int tokens = expand_config_dir(values.program, token_dir(run));
     std::size_t n = std::strlen(values.program);
     bool quote =
         tokens > 0 && os_tool_splits_command_line() && std::strpbrk(values.program, " \t") != nullptr;
@@ -238,7 +233,7 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, const c
             if (gap == nullptr) gap = key;
             continue;
         }
-        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv, run.config_dir_token);
+        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv, token_dir(run));
         if (trace_enabled()) trace_expansion(stage, key, value, r);
         // Only an entry that would reach the tool can hand it a wrong name.
         if (too_long(r.what) && error == 0 && gap == nullptr) {
@@ -464,7 +459,7 @@ int run_build(int argc, char** argv) {
     if (argc < 2 && !any_variable && run.log_variable == nullptr) return 0;
 
     locate_config(run);
-    locate_config_dir(run);
+    if (run.have_config) config_dir_of(os_path_syntax(), run.config, run.config_dir);
     StageValues values;
     read_first(run, values);
     char log[kPathBuffer] = "";

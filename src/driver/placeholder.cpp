@@ -83,8 +83,9 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
                                      const char* config_dir) {
     PlaceholderResult result = {Expansion::none, 0, 0, 0};
     char* at = std::strchr(entry, '@');
-    bool has_token = config_dir != nullptr && has_token_in(entry);
-    if (at == nullptr && !has_token) return result;
+    // Without a token nothing needs its directory.
+    if (config_dir != nullptr && !has_token_in(entry)) config_dir = nullptr;
+    if (at == nullptr && config_dir == nullptr) return result;
     char value[kPathBuffer] = "";
     std::size_t length = std::strlen(entry);
     // Without a placeholder the "@" is text like any other.
@@ -99,16 +100,14 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
             return result;
         if (result.what == Expansion::expanded) head = result.at, skip = 1 + result.taken;
     }
-    if (!has_token && result.what != Expansion::expanded) return result;
+    if (config_dir == nullptr && result.what != Expansion::expanded) return result;
 
     // Tokens are found in the entry as written, on both sides of the
     // placeholder, never in the argument put in its place.
     Assembly a = {{}, 0, true};
-    append_expanding_tokens(a, entry, head, has_token ? config_dir : nullptr);
+    append_expanding_tokens(a, entry, head, config_dir);
     append(a, value, std::strlen(value));
-    if (head < length)
-        append_expanding_tokens(a, entry + head + skip, length - head - skip,
-                                has_token ? config_dir : nullptr);
+    if (head < length) append_expanding_tokens(a, entry + head + skip, length - head - skip, config_dir);
     if (!a.fits) {
         result.what = Expansion::result_too_long;
         return result;

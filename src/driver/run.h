@@ -34,10 +34,9 @@ struct Run {
     char log[kPathBuffer];  // LOG's value, from the variable or the file
     char config[kPathBuffer];
     bool have_config;
-    const char* whence;     // where the configuration's name came from
-    const char* no_config;  // why there is none, when there is none
-    char config_dir[kPathBuffer];
-    const char* config_dir_token;  // config_dir where "<CONFIG_DIR>" expands, else null
+    const char* whence;            // where the configuration's name came from
+    const char* no_config;         // why there is none, when there is none
+    char config_dir[kPathBuffer];  // what "<CONFIG_DIR>" stands for, with a configuration
     double started;                // when the trace began, in os_seconds()
 };
 
