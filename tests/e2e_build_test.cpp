@@ -189,19 +189,23 @@ TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
 
 // An entry that cannot be expanded because the argument or the result
 // would exceed 259 characters stops its stage: nothing is started rather
-// than a tool handed "@1.out" as a file name.
+// than a tool handed "@1.out" as a file name. With EXITCODE the run says
+// which entry stopped it.
 TEST_F(DriverTest, OverlongExpansionStopsItsStage) {
     struct Case {
         const char* what;
         std::string arg, asm_lines, lnk_lines;
         std::size_t asm_runs, lnk_runs;
+        std::string stopped = "";  // the stage and its entry
     } cases[] = {
-        {"argument of 260", std::string(258, 'a') + ".s", "ASMLIST_01=@1\n", "LNKLIST_01=@1\n", 0, 0},
+        {"argument of 260", std::string(258, 'a') + ".s", "ASMLIST_01=@1\n", "LNKLIST_01=@1\n", 0, 0,
+         "assembler: not run: ASMLIST_01"},
         {"argument of 259", std::string(257, 'a') + ".s", "ASMLIST_01=@1\n", "LNKLIST_01=@1\n", 1, 1},
         {"linker result of 260", std::string(254, 'b') + ".s", "ASMLIST_01=-o @1.o\nASMLIST_02=@1\n",
-         "LNKLIST_01=-o @1.out\nLNKLIST_02=@1.o\n", 1, 0},
+         "LNKLIST_01=-o @1.out\nLNKLIST_02=@1.o\n", 1, 0, "linker: not run: LNKLIST_01"},
         {"result of 259", std::string(254, 'b') + ".s", "ASMLIST_01=-o @1.o\n", "", 1, 1},
-        {"a later entry", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_02=xx@1.obj\n", "", 0, 0},
+        {"a later entry", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_02=xx@1.obj\n", "", 0, 0,
+         "assembler: not run: ASMLIST_02"},
         {"an entry never passed", std::string(254, 'b') + ".s", "ASMLIST_01=@1\nASMLIST_03=xx@1.obj\n", "", 1,
          1},
     };
@@ -214,7 +218,11 @@ TEST_F(DriverTest, OverlongExpansionStopsItsStage) {
         EXPECT_EQ(runs(asm_tool).size() - asm_before, c.asm_runs);
         EXPECT_EQ(runs(lnk_tool).size() - lnk_before, c.lnk_runs);
         EXPECT_EQ(r.status, c.lnk_runs == 1 ? 0 : kNotStarted);
-        EXPECT_EQ(r.out + r.err, "");
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.stopped.empty() ? ""
+                                           : "tolvane: " + c.stopped +
+                                                 " cannot be expanded: the result would be longer than 259 "
+                                                 "characters\n");
     }
 }
 

@@ -2,6 +2,7 @@
 // named by TOLVANE_INI, the dry run, the log and the trace that explains.
 // The real driver, its configuration beside it, probes as assembler and
 // linker.
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -236,8 +237,9 @@ TEST_F(DiagTest, EachSwitchFollowsTheFileUnlessTheEnvironmentSetsIt) {
     }
 }
 
-// The log from LOG in [DEBUG] or TOLVANE_LOG, relative names taken from the
-// configuration's directory, written with the trace off.
+// The log from LOG in [DEBUG] or TOLVANE_LOG, written with the trace off: a
+// relative LOG taken from the configuration's directory, a relative
+// TOLVANE_LOG from the current directory.
 TEST_F(DiagTest, LogFollowsTheFileUnlessTheEnvironmentSetsIt) {
     make_dir(root + "/bin/sub");
     std::string c_log = root + "/c.log";
@@ -248,9 +250,9 @@ TEST_F(DiagTest, LogFollowsTheFileUnlessTheEnvironmentSetsIt) {
     } rows[] = {{nullptr, nullptr, ""},
                 {"", nullptr, ""},
                 {"a.log", nullptr, root + "/bin/a.log"},
-                {"a.log", "b.log", root + "/bin/b.log"},
+                {"a.log", "b.log", root + "/project/b.log"},
                 {"a.log", "", root + "/bin/a.log"},
-                {nullptr, "b.log", root + "/bin/b.log"},
+                {nullptr, "b.log", root + "/project/b.log"},
                 {nullptr, c_log.c_str(), c_log},
                 {c_log.c_str(), nullptr, c_log},
                 {"sub/d.log", nullptr, root + "/bin/sub/d.log"}};
@@ -295,7 +297,8 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         Env env;
         int status;
         Lines lines;
-        std::string out = "";  // the dry run's line
+        std::string out = "";   // the dry run's line
+        std::string said = "";  // the line on standard error without the trace
     } cases[] = {
         {false, present, {"TOLVANE_DRYRUN=1"}, 0, {no_argument, off}, "no argument, nothing to build"},
         {true, directory, {"TOLVANE_DRYRUN=1"}, 0, {unreadable, no_config, off}, dry + is_dir},
@@ -312,7 +315,9 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
          absent,
          {"TOLVANE_EXITCODE=1"},
          kNotStarted,
-         {not_found, no_config, last_line(kNotStarted, true)}},
+         {not_found, no_config, last_line(kNotStarted, true)},
+         "",
+         dry + "not found"},
         {true,
          absent,
          {"TOLVANE_DRYRUN=1", "TOLVANE_EXITCODE=1"},
@@ -342,7 +347,10 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
         EXPECT_EQ(r.status, c.status) << what;
         EXPECT_EQ(slashed(r.out), c.out.empty() ? "" : c.out + kEol) << what;
-        EXPECT_EQ(trace_of(r), traced ? c.lines : Lines()) << what;
+        if (traced)
+            EXPECT_EQ(trace_of(r), c.lines) << what;
+        else
+            EXPECT_EQ(raw_trace(r), c.said.empty() ? Lines() : Lines{c.said}) << what;
         EXPECT_EQ(without_code_page(log_texts(log)), c.lines) << what;
         EXPECT_TRUE(runs(asm_tool).empty()) << what;
     }
@@ -350,8 +358,8 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
 
 // TOLVANE_INI: absolute, or relative to the current directory; no other
 // file is read instead, and a path longer than 259 characters once absolute
-// means no configuration. A relative log is taken from the directory of the
-// file used, or from the current directory when there is no path at all.
+// means no configuration. A relative TOLVANE_LOG is taken from the current
+// directory, a relative LOG from the directory of the file used.
 TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     config("ASMLIST_01=beside\n", "");
     std::string alt = "[DEBUG]\nLOG=alt.log\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=alt\n";
@@ -375,7 +383,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
          config_line(root + "/alt/x.ini", from, "found"),
          "alt",
          {"TOLVANE_LOG=env.log"},
-         root + "/alt/env.log"},
+         cwd + "env.log"},
         {"conf/x.ini", config_line(cwd + "conf/x.ini", from, "found"), "alt", {}, cwd + "conf/alt.log"},
         {edge, config_line(cwd + edge, from, "found"), "alt", {}, cwd + "alt.log"},
         {edge + "c",
@@ -566,7 +574,8 @@ TEST_F(DiagTest, LogLinesAreStampedAndSayWhatTheTraceSays) {
     EXPECT_EQ(texts.back(), last_line(0, false));
 }
 
-// A log that cannot be opened changes nothing but the trace's word on it.
+// A log that cannot be opened changes nothing but one line on it: on
+// standard error, or in the trace when that is on.
 TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
     struct Case {
         std::string debug;  // more of [DEBUG]
@@ -584,6 +593,9 @@ TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
         {"LOG=missing/x.log\n",
          {},
          "log " + root + "/bin/missing/x.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
+        {"",
+         {"TOLVANE_LOG=missing/y.log"},
+         "log " + root + "/project/missing/y.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
     };
     config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n");
     ProcessResult plain = run_src();
@@ -599,14 +611,18 @@ TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
         EXPECT_EQ(traced.status, 0) << c.line;
         EXPECT_EQ(quiet.out, plain.out) << c.line;
         EXPECT_EQ(traced.out, plain.out) << c.line;
-        EXPECT_EQ(quiet.err, "") << c.line;
         EXPECT_EQ(runs(lnk_tool).size(), 2u) << c.line;
+        Lines said = raw_trace(quiet);
         Lines trace = trace_of(traced);
+        ASSERT_EQ(said.size(), 1u) << quiet.err;
         ASSERT_GE(trace.size(), 2u) << c.line;
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), said[0]), 1) << traced.err;
 #ifdef _WIN32
         EXPECT_EQ(trace[1].compare(0, c.line.size(), c.line), 0) << trace[1];
+        EXPECT_EQ(said[0], trace[1]);
 #else
         EXPECT_EQ(trace[1], c.line);
+        EXPECT_EQ(said[0], c.line);
 #endif
         EXPECT_EQ(trace.back(), last_line(0, true)) << c.line;
     }
@@ -786,9 +802,13 @@ TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
     }
 }
 
-// How a stage ended, in words and with the status the caller sees.
+// How a stage ended, in words and with the status the caller sees; and
+// without the trace, the one line on standard error where no tool said
+// why.
 TEST_F(DiagTest, TraceTellsHowAStageEnded) {
     std::string too_long = error_text("ENAMETOOLONG", ENAMETOOLONG);
+    std::string look = "; TOLVANE_TRACE=1 shows where it was looked for";
+    std::string dll = "0xC0000135 (a DLL it needs was not found)";
 #ifndef _WIN32
     std::string script = root + "/tools/script";
     write_file(root + "/script", "#!/nonexistent/interp\n");
@@ -809,6 +829,7 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
         int status;
         std::size_t asm_runs;
         Lines lines;  // the last one ends the trace
+        std::string said;
     } cases[] = {
         {"argument too long",
          asm_tool,
@@ -818,7 +839,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          kNotStarted,
          0,
          {"assembler: ASMLIST_01 cannot be expanded: argument 1 is longer than 259 characters",
-          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)},
+         "assembler: not run: ASMLIST_01 cannot be expanded: the result would be longer than 259 characters"},
         {"result too long",
          asm_tool,
          "ASMLIST_03=" + std::string(256, 'r') + "@1\n",
@@ -827,7 +849,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          kNotStarted,
          0,
          {"assembler: ASMLIST_03 cannot be expanded: the result would be longer than 259 characters",
-          "assembler: not started: " + too_long, last_line(kNotStarted, true)}},
+          "assembler: not started: " + too_long, last_line(kNotStarted, true)},
+         "assembler: not run: ASMLIST_03 cannot be expanded: the result would be longer than 259 characters"},
         {"tool not found",
          root + "/tools/missing",
          "",
@@ -835,8 +858,31 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          "0",
          kNotStarted,
          0,
-         {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNotStarted, true)}},
-        {"tool fails", asm_tool, "", "src.s", "7", 7, 1, {last_line(7, true)}},
+         {"assembler: not started: " + error_text("ENOENT", ENOENT), last_line(kNotStarted, true)},
+         "assembler: " + root + "/tools/missing was not found" + look},
+        {"tool fails", asm_tool, "", "src.s", "7", 7, 1, {last_line(7, true)}, ""},
+#ifdef _WIN32
+        {"ended by an exception",
+         asm_tool,
+         "",
+         "src.s",
+         "-1073741515",
+         -1073741515,
+         1,
+         {"assembler: exit status " + dll + " after T s",
+          "run ends: the assembler was ended by exception " + dll, "exit status " + dll + ", T s in all"},
+         "assembler: " + asm_tool + " was ended by exception " + dll},
+        {"a status of -1 is the tool's own",
+         asm_tool,
+         "",
+         "src.s",
+         "-1",
+         -1,
+         1,
+         {"assembler: exit status -1 after T s", "run ends: the assembler failed (status -1)",
+          "exit status -1: no tool was started, T s in all"},
+         ""},
+#endif
 #ifndef _WIN32
         {"tool exits with 255",
          asm_tool,
@@ -845,7 +891,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          "255",
          255,
          1,
-         {"assembler: exit status 255 after T s", "exit status 255, T s in all"}},
+         {"assembler: exit status 255 after T s", "exit status 255, T s in all"},
+         ""},
         {"killed",
          asm_tool,
          "",
@@ -854,7 +901,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          143,
          1,
          {"assembler: killed by SIGTERM (status 143) after T s",
-          "run ends: the assembler failed (status 143)", "exit status 143, T s in all"}},
+          "run ends: the assembler failed (status 143)", "exit status 143, T s in all"},
+         "assembler: " + asm_tool + " was killed by SIGTERM"},
         {"interpreter missing",
          script,
          "",
@@ -864,7 +912,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          0,
          {"trying " + script + ": found, starting it",
           "trying " + script + ": could not be started: its interpreter is missing (ENOEXEC)",
-          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)}},
+          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)},
+         "assembler: " + script + " could not be started: its interpreter is missing (ENOEXEC)" + look},
         {"loader missing",
          no_loader,
          "",
@@ -874,7 +923,8 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          0,
          {"trying " + no_loader + ": found, starting it",
           "trying " + no_loader + ": could not be started: its program loader is missing (ENOEXEC)",
-          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)}},
+          "assembler: not started: " + error_text("ENOEXEC", ENOEXEC), last_line(255, true)},
+         "assembler: " + no_loader + " could not be started: its program loader is missing (ENOEXEC)" + look},
 #endif
     };
     for (const Case& c : cases) {
@@ -889,6 +939,12 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
         EXPECT_EQ(trace.back(), c.lines.back()) << c.what;
         EXPECT_EQ(runs(asm_tool).size(), c.asm_runs) << c.what;
         EXPECT_TRUE(runs(lnk_tool).empty()) << c.what;
+        ProcessResult quiet = run({c.argument}, {"TOLVANE_EXITCODE=1"});
+        EXPECT_EQ(quiet.status, c.status) << c.what;
+        EXPECT_EQ(quiet.out, r.out) << c.what;
+        EXPECT_EQ(raw_trace(quiet), c.said.empty() ? Lines() : Lines{c.said}) << c.what;
+        // A pause that does not happen (no console of its own) asks for nothing.
+        EXPECT_EQ(run({c.argument}, {"TOLVANE_PAUSE=1"}).err, "") << c.what;
     }
 }
 

@@ -62,6 +62,8 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
         EXPECT_EQ(run.waited, c.waits) << "PAUSE=" << c.pause << (c.succeeds ? " success" : " failure")
                                        << (c.alone ? "" : ", not alone");
         EXPECT_EQ(run.screen.find(kPrompt) != std::string::npos, c.waits) << run.screen;
+        // The tool's own status has spoken: the driver adds nothing.
+        EXPECT_EQ(run.screen.find("tolvane: "), std::string::npos) << run.screen;
         // A key ends the wait, and the run's own status comes back.
         EXPECT_EQ(run.status, 0) << "PAUSE=" << c.pause;
     }
@@ -71,6 +73,10 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
     ConsoleRun run = run_on_own_console("console");
     SetEnvironmentVariableA("TOLVANE_PAUSE", nullptr);
     EXPECT_TRUE(run.waited) << run.screen;
+    // Why nothing was built stands above the prompt.
+    std::size_t why = run.screen.find("tolvane: no configuration: ");
+    EXPECT_NE(why, std::string::npos) << run.screen;
+    EXPECT_LT(why, run.screen.find(kPrompt)) << run.screen;
 }
 
 }  // namespace

@@ -40,9 +40,10 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
 }
 
 // Every way a run can end, each run three times: without the keys (status
-// 0, nothing on standard error), with EXITCODE (the stage's status), and with
-// EXITCODE and TRACE (the same status and standard output, and a trace that
-// tells the cause).
+// 0, nothing on standard error), with EXITCODE (the stage's status, and one
+// line on standard error where no tool said why), and with EXITCODE and
+// TRACE (the same status and standard output, and a trace that tells the
+// cause).
 TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
     std::string locked = root + "/tools/locked";
     write_file(locked, "not a program\n");
@@ -52,6 +53,7 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
         std::string asm_name, lnk_name, asm_status, lnk_status;
         int status;  // with EXITCODE
         std::vector<std::string> lines;
+        std::string said = "";  // with EXITCODE, on standard error
     } cases[] = {
         {"both succeed", asm_tool, lnk_tool, "0", "0", 0, {"run ends: done"}},
         {"assembler fails",
@@ -68,7 +70,8 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          "0",
          137,
          {"assembler: killed by SIGKILL (status 137) after T s",
-          "run ends: the assembler failed (status 137)"}},
+          "run ends: the assembler failed (status 137)"},
+         "assembler: " + asm_tool + " was killed by SIGKILL"},
         {"assembler fails with a status above 127",
          asm_tool,
          lnk_tool,
@@ -90,7 +93,8 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          "0",
          255,
          {"trying " + missing + ": not found", "assembler: not started: ENOENT (No such file or directory)",
-          "run ends: the assembler was not started"}},
+          "run ends: the assembler was not started"},
+         "assembler: " + missing + " was not found; TOLVANE_TRACE=1 shows where it was looked for"},
         {"linker cannot be started",
          asm_tool,
          locked,
@@ -99,14 +103,18 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          255,
          {"trying " + locked + ": found, starting it",
           "trying " + locked + ": could not be started: EACCES (Permission denied)",
-          "linker: not started: EACCES (Permission denied)", "run ends: the linker was not started"}},
+          "linker: not started: EACCES (Permission denied)", "run ends: the linker was not started"},
+         "linker: " + locked +
+             " could not be started: EACCES (Permission denied); TOLVANE_TRACE=1 shows where it was looked "
+             "for"},
         {"no assembler",
          "",
          lnk_tool,
          "0",
          "0",
          255,
-         {"assembler: no ASSEMBLER in [ASM]", "run ends: no program for the assembler"}},
+         {"assembler: no ASSEMBLER in [ASM]", "run ends: no program for the assembler"},
+         "assembler: no ASSEMBLER in [ASM] of " + root + "/bin/tolvane.ini"},
         {"no linker",
          asm_tool,
          "",
@@ -129,7 +137,8 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
         EXPECT_EQ(plain.status, 0) << c.what;
         EXPECT_EQ(coded.status, c.status) << c.what;
         EXPECT_EQ(traced.status, c.status) << c.what;
-        EXPECT_EQ(plain.err + coded.err, "") << c.what;
+        EXPECT_EQ(plain.err, "") << c.what;
+        EXPECT_EQ(coded.err, c.said.empty() ? "" : "tolvane: " + c.said + "\n") << c.what;
         EXPECT_EQ(coded.out, plain.out) << c.what;
         EXPECT_EQ(traced.out, plain.out) << c.what;
 

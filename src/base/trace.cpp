@@ -49,6 +49,18 @@ constexpr ErrorName kSignalNames[] = {
 #endif
 };
 
+struct ExceptionName {
+    unsigned long code;
+    const char* name;
+};
+
+constexpr ExceptionName kExceptionNames[] = {
+    {0xC0000005, "access violation"},         {0xC0000135, "a DLL it needs was not found"},
+    {0xC0000142, "a DLL failed to start"},    {0xC00000FD, "stack overflow"},
+    {0xC0000409, "stack buffer overrun"},     {0xC000001D, "illegal instruction"},
+    {0xC0000094, "integer division by zero"}, {0xC000013A, "ended by Ctrl+C"},
+};
+
 }  // namespace
 
 void trace_enable(bool on) { trace_on = on; }
@@ -85,4 +97,23 @@ const char* signal_name(int signal) {
     for (const ErrorName& e : kSignalNames)
         if (e.number == signal) return e.name;
     return nullptr;
+}
+
+bool is_exception_status(int status) {
+    unsigned long code = static_cast<unsigned long>(static_cast<unsigned int>(status));
+    return code >= 0xC0000000 && code <= 0xEFFFFFFF;
+}
+
+void status_text(int status, char* out, std::size_t size) {
+    if (!is_exception_status(status)) {
+        std::snprintf(out, size, "%d", status);
+        return;
+    }
+    unsigned int code = static_cast<unsigned int>(status);
+    for (const ExceptionName& e : kExceptionNames)
+        if (e.code == code) {
+            std::snprintf(out, size, "0x%08X (%s)", code, e.name);
+            return;
+        }
+    std::snprintf(out, size, "0x%08X", code);
 }

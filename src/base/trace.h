@@ -36,3 +36,13 @@ const char* error_name(int error);
 // The standard name of a signal number ("SIGSEGV"), or null for a number
 // without one here.
 const char* signal_name(int signal);
+
+// True for an exit status that is a Windows exception code: 0xC0000000 to
+// 0xEFFFFFFF read as unsigned. Smaller negative values (-1, -2) are a
+// tool's own.
+bool is_exception_status(int status);
+
+// An exit status as the trace writes it into `out` (at least 64 bytes): in
+// decimal, or an exception code in hexadecimal with its name where it has
+// a common one, "0xC0000005 (access violation)".
+void status_text(int status, char* out, std::size_t size);

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,27 @@ struct StageValues {
     std::size_t lengths[kArgEntries + 1];  // [0] the program's
     bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
 };
+
+// The line that a run which failed without a tool's own word writes on
+// standard error when the user asked to hear of failures (EXITCODE on, or
+// a pause about to keep the window open) and the trace is not on to say
+// it: why no tool ran, or what ended the tool. Empty while there is none.
+char failure_words[3 * kPathBuffer + 512];
+
+// Whether the run keeps its failure's words for that line. The trace says
+// it in its own lines, and a dry run on standard output.
+bool tells_failure(const Run& run) {
+    return run.switches[kTrace] == 0 && run.switches[kDryRun] == 0 &&
+           (run.switches[kExitCode] != 0 || run.switches[kPause] != 0);
+}
+
+void remember_failure(const char* format, ...) TOLVANE_PRINTF_LIKE;
+void remember_failure(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(failure_words, sizeof failure_words, format, args);
+    va_end(args);
+}
 
 // The value of an environment variable when it is set and not empty.
 const char* variable(const char* name) {
@@ -285,13 +307,44 @@ void trace_result(const Stage& stage, int status, double started) {
         return;
     }
     double seconds = os_seconds() - started;
+    char text[64];
+    status_text(os_status_seen(status), text, sizeof text);
     if (signal != 0 && name != nullptr)
         trace("%s: killed by %s (status %d) after %.3f s", stage.name, name, os_status_seen(status), seconds);
     else if (signal != 0)
         trace("%s: killed by signal %d (status %d) after %.3f s", stage.name, signal, os_status_seen(status),
               seconds);
     else
-        trace("%s: exit status %d after %.3f s", stage.name, os_status_seen(status), seconds);
+        trace("%s: exit status %s after %.3f s", stage.name, text, seconds);
+}
+
+// Keeps the words for a tool that did not speak for itself: one that was
+// not started, was killed by a signal or ended by an exception. errno is
+// the launch's.
+void remember_tool_failure(const Stage& stage, const char* program, int status) {
+    int signal = os_last_signal();
+    if (status == -1 && errno == ENOENT) {
+        remember_failure("%s: %s was not found; TOLVANE_TRACE=1 shows where it was looked for", stage.name,
+                         program);
+    } else if (status == -1 && errno != 0) {
+        // The words name the reason where the error number alone would
+        // mislead, as the trace does.
+        const char* words = os_start_failure(program, errno);
+        remember_failure(
+            "%s: %s could not be started: %s (%s); TOLVANE_TRACE=1 shows where it was looked for", stage.name,
+            program, words != nullptr ? words : error_name(errno),
+            words != nullptr ? error_name(errno) : std::strerror(errno));
+    } else if (signal != 0) {
+        const char* name = signal_name(signal);
+        if (name != nullptr)
+            remember_failure("%s: %s was killed by %s", stage.name, program, name);
+        else
+            remember_failure("%s: %s was killed by signal %d", stage.name, program, signal);
+    } else if (is_exception_status(status)) {
+        char text[64];
+        status_text(status, text, sizeof text);
+        remember_failure("%s: %s was ended by exception %s", stage.name, program, text);
+    }
 }
 
 // What the dry run says of a stage, on standard output. Returns 0 when
@@ -345,6 +398,12 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         errno = error;
         status = -1;
         trace_result(stage, status, 0);
+        if (tells_failure(run) && error == ENOMEM)
+            remember_failure("%s: not run: no memory for its arguments", stage.name);
+        else if (tells_failure(run))
+            remember_failure(
+                "%s: not run: %s cannot be expanded: the result would be longer than %d characters",
+                stage.name, bad_key, static_cast<int>(kMaxChars));
     } else {
         trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when
@@ -353,18 +412,35 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         double started = trace_enabled() ? os_seconds() : 0;
         status = run_tool(values.program, vector);
         if (trace_enabled()) trace_result(stage, status, started);
+        if (status != 0 && tells_failure(run)) remember_tool_failure(stage, values.program, status);
     }
     release_vector(vector);
     return true;
 }
 
+// A configuration that is no file to read gives no ASSEMBLER either; only
+// the words tell the two apart.
+void remember_no_assembler(const Run& run) {
+    int error = 0;
+    if (os_file_state(run.config, error) != FileState::readable) {
+        describe_no_config(run, failure_words, sizeof failure_words);
+        return;
+    }
+    remember_failure("assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
+                     run.config);
+}
+
 // Why the run ends after a stage that did not succeed; errno is the
 // launch's, 0 when the tool ran.
 void trace_failure(const Stage& stage, int status) {
+    char text[64];
+    status_text(os_status_seen(status), text, sizeof text);
     if (status == -1 && errno != 0)
         trace("run ends: the %s was not started", stage.name);
+    else if (is_exception_status(os_status_seen(status)))
+        trace("run ends: the %s was ended by exception %s", stage.name, text);
     else
-        trace("run ends: the %s failed (status %d)", stage.name, os_status_seen(status));
+        trace("run ends: the %s failed (status %s)", stage.name, text);
 }
 
 // Runs the assembler and, when it ended with 0, the linker. Returns the
@@ -378,6 +454,7 @@ int run_stages(const Run& run, StageValues& values) {
     if (!run_stage(kAssembler, values, run, status)) {
         if (!dry) {
             trace("run ends: no program for the assembler");
+            if (tells_failure(run)) remember_no_assembler(run);
             return -1;
         }
         status = -1;
@@ -414,14 +491,21 @@ int finish(const Run& run, int status) {
     bool exit_code = run.switches[kExitCode] != 0;
     int result = exit_code ? status : 0;
     double seconds = trace_enabled() ? os_seconds() - run.started : 0;
+    char text[64];
+    status_text(os_status_seen(result), text, sizeof text);
     if (!exit_code)
-        trace("exit status %d (EXITCODE is off), %.3f s in all", os_status_seen(result), seconds);
+        trace("exit status %s (EXITCODE is off), %.3f s in all", text, seconds);
     else if (status == -1)
-        trace("exit status %d: no tool was started, %.3f s in all", os_status_seen(result), seconds);
+        trace("exit status %s: no tool was started, %.3f s in all", text, seconds);
     else
-        trace("exit status %d, %.3f s in all", os_status_seen(result), seconds);
-    if (run.switches[kPause] != 0 &&
-        should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console())) {
+        trace("exit status %s, %.3f s in all", text, seconds);
+    bool pause = run.switches[kPause] != 0 &&
+                 should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console());
+    if (failure_words[0] != '\0' && (exit_code || pause)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tolvane: %s\n", failure_words);
+    }
+    if (pause) {
         std::fflush(stdout);
         os_pause(kPausePrompt);
     }
@@ -484,6 +568,7 @@ int run_build(int argc, char** argv) {
     if (run.switches[kView] != 0) list_arguments(argc, argv);
     if (!run.have_config || !readable) {
         if (dry) say_nothing_to_build(run);
+        if (tells_failure(run)) describe_no_config(run, failure_words, sizeof failure_words);
         trace("run ends: no configuration");
         return finish(run, -1);
     }

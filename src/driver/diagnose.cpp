@@ -41,11 +41,13 @@ void log_line(const char* text, std::size_t n) {
     os_log_line(line, stamp + n + 1);
 }
 
-// The log's path: a relative name is taken from the configuration's
-// directory. False when the result would not fit.
+// The log's path: a relative name is taken from the current directory
+// when TOLVANE_LOG gave it, else from the configuration's directory. False
+// when the result would not fit.
 bool log_path(const Run& run, char* out) {
     const PathSyntax& syntax = os_path_syntax();
     std::size_t n = std::strlen(run.log);
+    if (run.log_variable != nullptr) return os_absolute_path(run.log, out);
     if (!run.have_config || is_absolute_path(syntax, std::string_view(run.log, n))) {
         std::memcpy(out, run.log, n + 1);
         return true;
@@ -157,10 +159,21 @@ void state_words(FileState state, int error, char* out, std::size_t size) {
 
 int open_log(const Run& run, char* path) {
     if (run.log[0] == '\0') return 0;
-    if (!log_path(run, path)) return ENAMETOOLONG;
-    if (!os_log_open(path)) return errno;
-    trace_set_log(log_line);
-    return 0;
+    int error = 0;
+    if (!log_path(run, path)) {
+        error = ENAMETOOLONG;
+        std::snprintf(path, kPathBuffer, "%s", run.log);
+    } else if (!os_log_open(path)) {
+        error = errno;
+    }
+    // A log the user asked for and does not get is worth a word even
+    // without the trace, which would say it in its own line.
+    if (error == 0)
+        trace_set_log(log_line);
+    else if (run.switches[kTrace] == 0)
+        std::fprintf(stderr, "tolvane: log %s: cannot be opened: %s (%s)\n", path, error_name(error),
+                     std::strerror(error));
+    return error;
 }
 
 bool open_trace(const Run& run, int log_error, const char* log) {
@@ -203,16 +216,24 @@ void note_cut_value(const char* stage_name, const char* section, const char* key
               static_cast<int>(kMaxChars));
 }
 
-void say_nothing_to_build(const Run& run) {
+void describe_no_config(const Run& run, char* out, std::size_t size) {
+    if (!run.have_config) {
+        std::snprintf(out, size, "no configuration: %s", run.no_config);
+        return;
+    }
     int error = 0;
     char words[160];
+    FileState state = os_file_state(run.config, error);
+    state_words(state, error, words, sizeof words);
+    std::snprintf(out, size, "no configuration: %s (%s) %s", run.config, run.whence, words);
+}
+
+void say_nothing_to_build(const Run& run) {
     if (run.argc < 2) {
         std::printf("no argument, nothing to build\n");
-    } else if (!run.have_config) {
-        std::printf("no configuration: %s\n", run.no_config);
-    } else {
-        FileState state = os_file_state(run.config, error);
-        state_words(state, error, words, sizeof words);
-        std::printf("no configuration: %s (%s) %s\n", run.config, run.whence, words);
+        return;
     }
+    char words[kPathBuffer + 256];
+    describe_no_config(run, words, sizeof words);
+    std::printf("%s\n", words);
 }

@@ -42,7 +42,9 @@ struct Run {
 
 // Opens the log when the run names one; the error number when it cannot be
 // opened, else 0. `path` (kPathBuffer bytes) receives its full name: a
-// relative name is taken from the configuration's directory.
+// relative TOLVANE_LOG is taken from the current directory, as any name
+// given on a command line, a relative LOG in the file from the
+// configuration's directory.
 int open_log(const Run& run, char* path);
 
 // The trace's opening: version, configuration and its encoding where that
@@ -57,6 +59,10 @@ bool open_trace(const Run& run, int log_error, const char* log);
 // characters and was cut there", or with a null `stage_name` "LOG in
 // [DEBUG] is longer ...".
 void note_cut_value(const char* stage_name, const char* section, const char* key);
+
+// "no configuration: " and why into `out`: where it was looked for and
+// why it cannot be read, or why there is no path for it.
+void describe_no_config(const Run& run, char* out, std::size_t size);
 
 // The dry run's line on standard output for a run with nothing to build:
 // "no argument, nothing to build", or that there is no configuration,
