@@ -433,6 +433,7 @@ void remember_no_assembler(const Run& run) {
 // Why the run ends after a stage that did not succeed; errno is the
 // launch's, 0 when the tool ran.
 void trace_failure(const Stage& stage, int status) {
+    if (!trace_enabled()) return;
     char text[64];
     status_text(os_status_seen(status), text, sizeof text);
     if (status == -1 && errno != 0)
@@ -490,15 +491,17 @@ void list_arguments(int argc, char** argv) {
 int finish(const Run& run, int status) {
     bool exit_code = run.switches[kExitCode] != 0;
     int result = exit_code ? status : 0;
-    double seconds = trace_enabled() ? os_seconds() - run.started : 0;
-    char text[64];
-    status_text(os_status_seen(result), text, sizeof text);
-    if (!exit_code)
-        trace("exit status %s (EXITCODE is off), %.3f s in all", text, seconds);
-    else if (status == -1)
-        trace("exit status %s: no tool was started, %.3f s in all", text, seconds);
-    else
-        trace("exit status %s, %.3f s in all", text, seconds);
+    if (trace_enabled()) {
+        double seconds = os_seconds() - run.started;
+        char text[64];
+        status_text(os_status_seen(result), text, sizeof text);
+        if (!exit_code)
+            trace("exit status %s (EXITCODE is off), %.3f s in all", text, seconds);
+        else if (status == -1)
+            trace("exit status %s: no tool was started, %.3f s in all", text, seconds);
+        else
+            trace("exit status %s, %.3f s in all", text, seconds);
+    }
     bool pause = run.switches[kPause] != 0 &&
                  should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console());
     if (failure_words[0] != '\0' && (exit_code || pause)) {
