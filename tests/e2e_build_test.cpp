@@ -222,7 +222,8 @@ TEST_F(DriverTest, OverlongExpansionStopsItsStage) {
         EXPECT_EQ(r.err, c.stopped.empty() ? ""
                                            : "tolvane: " + c.stopped +
                                                  " cannot be expanded: the result would be longer than 259 "
-                                                 "characters\n");
+                                                 "characters" +
+                                                 kEol);
     }
 }
 
