@@ -117,44 +117,78 @@ TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
     EXPECT_EQ(runs(lnk_tool).at(0).command_line, lnk_tool);
 }
 
+// Each shipped Windows example, run from a folder whose path holds a blank,
+// on sources whose paths do too. NASM and the linker are probes in the
+// places the kit names (and on PATH, for the script); the other examples
+// name them there by <CONFIG_DIR>, and the script runs from "My Tools".
 TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
     struct Case {
         const char* example;
-        Args (*assembler)(const std::string& source, const std::string& stem);
+        Args (*assembler)(const std::string& source, const std::string& stem, const std::string& kit);
+        bool libpath;  // the linker is told the kit's lib folder
     } cases[] = {
         {"nasm",
-         [](const std::string& source, const std::string& stem) {
+         [](const std::string& source, const std::string& stem, const std::string&) {
              return Args{"-f", "win64", "-o", stem + ".obj", source};
-         }},
+         },
+         false},
         {"msvc",
-         [](const std::string& source, const std::string& stem) {
+         [](const std::string& source, const std::string& stem, const std::string&) {
              return Args{"/nologo", "/c", "/Fo" + stem + ".obj", source};
-         }},
+         },
+         false},
+        {"kit",
+         [](const std::string& source, const std::string& stem, const std::string& kit) {
+             return Args{"-f", "win64", "-I" + kit + "\\include\\", "-o", stem + ".obj", source};
+         },
+         true},
+        {"script",
+         [](const std::string& source, const std::string& stem, const std::string&) {
+             return Args{"-f", "win64", "-o", stem + ".obj", source};
+         },
+         false},
     };
+    std::string kit = root + "\\asm kit", tools = root + "\\My Tools";
+    for (char& c : kit) c = c == '/' ? '\\' : c;
+    for (char& c : tools) c = c == '/' ? '\\' : c;
+    std::string nasm = kit + "\\nasm\\nasm.exe", link = kit + "\\linker\\link.exe";
+    for (const std::string& dir : {kit, kit + "\\nasm", kit + "\\linker", tools}) make_dir(dir);
+    ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "\\tolvane.exe") && copy_executable(PROBE_EXE, nasm) &&
+                copy_executable(PROBE_EXE, link));
+    std::string examples = std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/";
+    write_file(tools + "\\build.bat", read_file(examples + "script/build.bat"));
     for (const Case& c : cases) {
-        // The example as shipped, with the probes for its tools.
-        std::istringstream example(
-            read_file(std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/" + c.example + "/tolvane.ini"));
+        std::istringstream example(read_file(examples + c.example + "/tolvane.ini"));
         std::string text, line;
         while (std::getline(example, line)) {
-            if (line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=" + asm_tool;
-            if (line.rfind("LINKER=", 0) == 0) line = "LINKER=" + lnk_tool;
+            // Every tool but the interpreter is the probe.
+            bool probe =
+                line.find("<CONFIG_DIR>") == std::string::npos && line.find("cmd.exe") == std::string::npos;
+            if (probe && line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=<CONFIG_DIR>\\nasm\\nasm.exe";
+            if (probe && line.rfind("LINKER=", 0) == 0) line = "LINKER=<CONFIG_DIR>\\linker\\link.exe";
+            std::size_t at = line.find("C:\\My Tools");
+            if (at != std::string::npos) line.replace(at, 11, tools);
             text += line + "\n";
         }
-        ini(text);
+        write_file(kit + "\\tolvane.ini", text);
         for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
-            remove_tree(asm_tool + ".log");
-            remove_tree(lnk_tool + ".log");
+            remove_tree(nasm + ".log");
+            remove_tree(link + ".log");
             std::string source = stem + ".asm";
-            run_process(driver, {driver, source}, root + "/project");
-            Args assembler = c.assembler(source, stem);
-            assembler.insert(assembler.begin(), asm_tool);
-            ASSERT_EQ(runs(asm_tool).size(), 1u) << c.example;
-            EXPECT_EQ(runs(asm_tool)[0].argv, assembler) << c.example;
-            ASSERT_EQ(runs(lnk_tool).size(), 1u) << c.example;
-            EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, "/nologo", "/subsystem:console", "/entry:main",
-                                                    "/out:" + stem + ".exe", stem + ".obj", "kernel32.lib"}))
+            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", source},
+                                          root + "/project", {"PATH=" + kit + "\\nasm;" + kit + "\\linker"});
+            EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
+            Args linker = {"/nologo",     "/subsystem:console", "/entry:main", "/out:" + stem + ".exe",
+                           stem + ".obj", "kernel32.lib"};
+            if (c.libpath) linker.insert(linker.begin() + 3, "/libpath:" + kit + "\\lib");
+            std::vector<ProbeRun> assembled = runs(nasm), linked = runs(link);
+            ASSERT_EQ(assembled.size(), 1u) << c.example;
+            ASSERT_EQ(linked.size(), 1u) << c.example;
+            // The tools' own names are left out: the script's are as it wrote them.
+            EXPECT_EQ(Args(assembled[0].argv.begin() + 1, assembled[0].argv.end()),
+                      c.assembler(source, stem, kit))
                 << c.example;
+            EXPECT_EQ(Args(linked[0].argv.begin() + 1, linked[0].argv.end()), linker) << c.example;
         }
     }
 }
