@@ -122,35 +122,29 @@ TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
 // places the kit names (and on PATH, for the script); the other examples
 // name them there by <CONFIG_DIR>, and the script runs from "My Tools".
 TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
+    // The words each tool receives after its own name, split at "|": $ is
+    // the source's path without its extension, % the kit's folder.
+    const char* link_words = "/nologo|/subsystem:console|/entry:main|/out:$.exe|$.obj|kernel32.lib";
     struct Case {
-        const char* example;
-        Args (*assembler)(const std::string& source, const std::string& stem, const std::string& kit);
-        bool libpath;  // the linker is told the kit's lib folder
+        const char *example, *assembler, *linker;
     } cases[] = {
-        {"nasm",
-         [](const std::string& source, const std::string& stem, const std::string&) {
-             return Args{"-f", "win64", "-o", stem + ".obj", source};
-         },
-         false},
-        {"msvc",
-         [](const std::string& source, const std::string& stem, const std::string&) {
-             return Args{"/nologo", "/c", "/Fo" + stem + ".obj", source};
-         },
-         false},
-        {"kit",
-         [](const std::string& source, const std::string& stem, const std::string& kit) {
-             return Args{"-f", "win64", "-I" + kit + "\\include\\", "-o", stem + ".obj", source};
-         },
-         true},
-        {"script",
-         [](const std::string& source, const std::string& stem, const std::string&) {
-             return Args{"-f", "win64", "-o", stem + ".obj", source};
-         },
-         false},
+        {"nasm", "-f|win64|-o|$.obj|$.asm", link_words},
+        {"msvc", "/nologo|/c|/Fo$.obj|$.asm", link_words},
+        {"kit", "-f|win64|-I%\\include\\|-o|$.obj|$.asm",
+         "/nologo|/subsystem:console|/entry:main|/libpath:%\\lib|/out:$.exe|$.obj|kernel32.lib"},
+        {"script", "-f|win64|-o|$.obj|$.asm", link_words},
     };
-    std::string kit = root + "\\asm kit", tools = root + "\\My Tools";
+    std::string kit = root + "\\asm kit", tools;
     for (char& c : kit) c = c == '/' ? '\\' : c;
-    for (char& c : tools) c = c == '/' ? '\\' : c;
+    tools = kit + "\\My Tools";
+    auto words = [&kit](const std::string& pattern, const std::string& stem) {
+        Args result(2);  // the tool's own name, blanked, then the first word
+        for (char c : pattern) {
+            if (c == '|') result.emplace_back();
+            result.back() += c == '$' ? stem : c == '%' ? kit : c == '|' ? "" : std::string(1, c);
+        }
+        return result;
+    };
     std::string nasm = kit + "\\nasm\\nasm.exe", link = kit + "\\linker\\link.exe";
     for (const std::string& dir : {kit, kit + "\\nasm", kit + "\\linker", tools}) make_dir(dir);
     ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "\\tolvane.exe") && copy_executable(PROBE_EXE, nasm) &&
@@ -174,21 +168,16 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
         for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
             remove_tree(nasm + ".log");
             remove_tree(link + ".log");
-            std::string source = stem + ".asm";
-            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", source},
+            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + ".asm"},
                                           root + "/project", {"PATH=" + kit + "\\nasm;" + kit + "\\linker"});
             EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
-            Args linker = {"/nologo",     "/subsystem:console", "/entry:main", "/out:" + stem + ".exe",
-                           stem + ".obj", "kernel32.lib"};
-            if (c.libpath) linker.insert(linker.begin() + 3, "/libpath:" + kit + "\\lib");
-            std::vector<ProbeRun> assembled = runs(nasm), linked = runs(link);
-            ASSERT_EQ(assembled.size(), 1u) << c.example;
-            ASSERT_EQ(linked.size(), 1u) << c.example;
-            // The tools' own names are left out: the script's are as it wrote them.
-            EXPECT_EQ(Args(assembled[0].argv.begin() + 1, assembled[0].argv.end()),
-                      c.assembler(source, stem, kit))
-                << c.example;
-            EXPECT_EQ(Args(linked[0].argv.begin() + 1, linked[0].argv.end()), linker) << c.example;
+            // Each tool's own name is left out: the script's is as it wrote it.
+            for (auto tool : {std::make_pair(nasm, c.assembler), std::make_pair(link, c.linker)}) {
+                std::vector<ProbeRun> seen = runs(tool.first);
+                ASSERT_EQ(seen.size(), 1u) << c.example << " " << tool.first;
+                seen[0].argv[0] = "";
+                EXPECT_EQ(seen[0].argv, words(tool.second, stem)) << c.example;
+            }
         }
     }
 }
