@@ -27,8 +27,8 @@ files() { find "$sys/etc" "$sys/usr" 2>/dev/null | sort; }
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/old" >/dev/null || fail "cpack -G DEB failed"
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/new" -D CPACK_PACKAGE_VERSION="$version.1" >/dev/null
-old=$tmp/old/tolvane_${version}_amd64.deb new=$tmp/new/tolvane_$version.1_amd64.deb
-[ -f "$old" ] && [ -f "$new" ] || fail "no tolvane_${version}_amd64.deb was made"
+old=$(echo "$tmp"/old/tolvane_"$version"_*.deb) new=$(echo "$tmp"/new/tolvane_"$version".1_*.deb)
+[ -f "$old" ] && [ -f "$new" ] || fail "no tolvane_${version}_<architecture>.deb was made"
 if command -v lintian >/dev/null; then lintian --fail-on error,warning "$old" 2>/dev/null || fail "lintian: see above"; fi
 
 files >"$tmp/before"
