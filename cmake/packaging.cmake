@@ -4,14 +4,17 @@
 # Linux: bin/tolvane, bin/tolvane.ini (only where there is none, and never
 # in the package), tolvane.ini.example beside it and in share/doc/tolvane,
 # the manual page, README.md and LICENSE; a .tar.gz that, like the zip, can
-# be unpacked over an older installation and keeps its tolvane.ini. Windows: tolvane.exe, tolvane.ini.example, README.md and LICENSE
-# side by side; a .zip that can be unpacked over an older one and keeps the
-# tolvane.ini made from the example.
+# be unpacked over an older installation and keeps its tolvane.ini; a
+# Debian package (cmake/debian.cmake). Windows: tolvane.exe,
+# tolvane.ini.example, tolvane.ini.kit-example (the toolchain folder),
+# README.md and LICENSE side by side; a .zip that can be unpacked over an
+# older one and keeps the tolvane.ini made from an example.
 # `cmake --install --strip` strips the driver; packages are always stripped.
 
 if(WIN32)
   install(TARGETS tolvane RUNTIME DESTINATION .)
   install(FILES examples/windows/nasm/tolvane.ini DESTINATION . RENAME tolvane.ini.example)
+  install(FILES examples/windows/kit/tolvane.ini DESTINATION . RENAME tolvane.ini.kit-example)
   install(FILES README.md LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   # The files at the top of the archive, so that a new version unpacks into
@@ -47,11 +50,14 @@ else()
   set(CPACK_COMPONENTS_ALL Unspecified)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(TOLVANE_PACKAGE_SYSTEM ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_PACKAGE_CONTACT "tolvane developers <maintainers@tolvane.example>")
+  include(cmake/debian.cmake)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-options.cmake)
 endif()
 
 set(CPACK_PACKAGE_NAME tolvane)
 set(CPACK_PACKAGE_VENDOR "tolvane")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A small build driver that runs an assembler and a linker")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small build driver that runs an assembler and a linker")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_PACKAGE_FILE_NAME "tolvane-${PROJECT_VERSION}-${TOLVANE_PACKAGE_SYSTEM}")

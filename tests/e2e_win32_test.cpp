@@ -117,44 +117,67 @@ TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
     EXPECT_EQ(runs(lnk_tool).at(0).command_line, lnk_tool);
 }
 
+// Each shipped Windows example, run from a folder whose path holds a blank,
+// on sources whose paths do too. NASM and the linker are probes in the
+// places the kit names (and on PATH, for the script); the other examples
+// name them there by <CONFIG_DIR>, and the script runs from "My Tools".
 TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
+    // The words each tool receives after its own name, split at "|": $ is
+    // the source's path without its extension, % the kit's folder.
+    const char* link_words = "/nologo|/subsystem:console|/entry:main|/out:$.exe|$.obj|kernel32.lib";
     struct Case {
-        const char* example;
-        Args (*assembler)(const std::string& source, const std::string& stem);
+        const char *example, *assembler, *linker;
     } cases[] = {
-        {"nasm",
-         [](const std::string& source, const std::string& stem) {
-             return Args{"-f", "win64", "-o", stem + ".obj", source};
-         }},
-        {"msvc",
-         [](const std::string& source, const std::string& stem) {
-             return Args{"/nologo", "/c", "/Fo" + stem + ".obj", source};
-         }},
+        {"nasm", "-f|win64|-o|$.obj|$.asm", link_words},
+        {"msvc", "/nologo|/c|/Fo$.obj|$.asm", link_words},
+        {"kit", "-f|win64|-I%\\include\\|-o|$.obj|$.asm",
+         "/nologo|/subsystem:console|/entry:main|/libpath:%\\lib|/out:$.exe|$.obj|kernel32.lib"},
+        {"script", "-f|win64|-o|$.obj|$.asm", link_words},
     };
+    std::string kit = root + "\\asm kit", tools;
+    for (char& c : kit) c = c == '/' ? '\\' : c;
+    tools = kit + "\\My Tools";
+    auto words = [&kit](const std::string& pattern, const std::string& stem) {
+        Args result(2);  // the tool's own name, blanked, then the first word
+        for (char c : pattern) {
+            if (c == '|') result.emplace_back();
+            result.back() += c == '$' ? stem : c == '%' ? kit : c == '|' ? "" : std::string(1, c);
+        }
+        return result;
+    };
+    std::string nasm = kit + "\\nasm\\nasm.exe", link = kit + "\\linker\\link.exe";
+    for (const std::string& dir : {kit, kit + "\\nasm", kit + "\\linker", tools}) make_dir(dir);
+    ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "\\tolvane.exe") && copy_executable(PROBE_EXE, nasm) &&
+                copy_executable(PROBE_EXE, link));
+    std::string examples = std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/";
+    write_file(tools + "\\build.bat", read_file(examples + "script/build.bat"));
     for (const Case& c : cases) {
-        // The example as shipped, with the probes for its tools.
-        std::istringstream example(
-            read_file(std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/" + c.example + "/tolvane.ini"));
+        std::istringstream example(read_file(examples + c.example + "/tolvane.ini"));
         std::string text, line;
         while (std::getline(example, line)) {
-            if (line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=" + asm_tool;
-            if (line.rfind("LINKER=", 0) == 0) line = "LINKER=" + lnk_tool;
+            // Every tool but the interpreter is the probe.
+            bool probe =
+                line.find("<CONFIG_DIR>") == std::string::npos && line.find("cmd.exe") == std::string::npos;
+            if (probe && line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=<CONFIG_DIR>\\nasm\\nasm.exe";
+            if (probe && line.rfind("LINKER=", 0) == 0) line = "LINKER=<CONFIG_DIR>\\linker\\link.exe";
+            std::size_t at = line.find("C:\\My Tools");
+            if (at != std::string::npos) line.replace(at, 11, tools);
             text += line + "\n";
         }
-        ini(text);
+        write_file(kit + "\\tolvane.ini", text);
         for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
-            remove_tree(asm_tool + ".log");
-            remove_tree(lnk_tool + ".log");
-            std::string source = stem + ".asm";
-            run_process(driver, {driver, source}, root + "/project");
-            Args assembler = c.assembler(source, stem);
-            assembler.insert(assembler.begin(), asm_tool);
-            ASSERT_EQ(runs(asm_tool).size(), 1u) << c.example;
-            EXPECT_EQ(runs(asm_tool)[0].argv, assembler) << c.example;
-            ASSERT_EQ(runs(lnk_tool).size(), 1u) << c.example;
-            EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, "/nologo", "/subsystem:console", "/entry:main",
-                                                    "/out:" + stem + ".exe", stem + ".obj", "kernel32.lib"}))
-                << c.example;
+            remove_tree(nasm + ".log");
+            remove_tree(link + ".log");
+            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + ".asm"},
+                                          root + "/project", {"PATH=" + kit + "\\nasm;" + kit + "\\linker"});
+            EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
+            // Each tool's own name is left out: the script's is as it wrote it.
+            for (auto tool : {std::make_pair(nasm, c.assembler), std::make_pair(link, c.linker)}) {
+                std::vector<ProbeRun> seen = runs(tool.first);
+                ASSERT_EQ(seen.size(), 1u) << c.example << " " << tool.first;
+                seen[0].argv[0] = "";
+                EXPECT_EQ(seen[0].argv, words(tool.second, stem)) << c.example;
+            }
         }
     }
 }
