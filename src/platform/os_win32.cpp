@@ -303,10 +303,6 @@ HANDLE open_to_read(const char* path) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-}  // namespace
-
-namespace {
-
 // The configuration as the project's own reader reads it here.
 struct OpenProfile {
     HANDLE handle;

@@ -453,7 +453,8 @@ std::size_t list_keys(Window& w, std::string_view section, bool later, char* out
         std::size_t eq = line.find('=');
         if (!in_section || eq == std::string_view::npos) continue;
         std::string_view name = cut_at_nul(trim(line.substr(0, eq)));
-        // An empty name would read as the list's end, so it is the end.
+        // An empty name would read as the list's end: the system's list
+        // ends there, the list of later sections passes it over.
         if (name.empty() && !later) break;
         if (name.empty() || name.front() == ';') continue;
         if (!append_name(name, out, n, out_size)) break;
