@@ -46,6 +46,7 @@ TEST(SplitCommandTail, WindowsRuntimeRules) {
         {"   \t ", {}},
         {"-f elf64", {"-f", "elf64"}},
         {"a\tb  c", {"a", "b", "c"}},
+        {"\va\vb\fc\rd\ne", {"\va\vb\fc\rd\ne"}},
         {"\"a b\" c", {"a b", "c"}},
         {"a\"b c\"d", {"ab cd"}},
         {"\"\"", {""}},
@@ -66,6 +67,8 @@ TEST(SplitCommandTail, WindowsRuntimeRules) {
     // outside quotes ends it even in a name that holds one.
     const Case whole[] = {
         {"C:\\tools\\lnk tool.exe -o x", {"C:\\tools\\lnk", "tool.exe", "-o", "x"}},
+        {"C:\\tools\\lnk\ttool.exe\t-o", {"C:\\tools\\lnk", "tool.exe", "-o"}},
+        {"\"a\tb\"\vc d", {"a\tb\vc", "d"}},
         {"\"C:\\Program Files\\as.exe\" \"a b\"", {"C:\\Program Files\\as.exe", "a b"}},
         {"a\\\"b c\" d", {"a\\b c", "d"}},
         {"as", {"as"}},

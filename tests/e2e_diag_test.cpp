@@ -366,18 +366,25 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     make_dir(root + "/alt");
     write_file(root + "/alt/x.ini", alt);
     write_file(root + "/alt/wide.ini", utf16_file(std::u16string(alt.begin(), alt.end())));
+    // Blank lines, then UTF-16 without its mark: only in 64 bytes do units with a NUL outnumber the others.
+    std::string bare = root + "/alt/bare.ini";
+    write_file(bare, std::string(30, '\n') + utf16_file(std::u16string(alt.begin(), alt.end())).substr(2));
     make_dir(root + "/project/conf");
     write_file(root + "/project/conf/x.ini", alt);
     std::string cwd = root + "/project/";
     std::string edge(259 - cwd.size(), 'c');  // 259 characters once absolute
     write_file(cwd + edge, alt);
     const char* from = "from TOLVANE_INI";
+    std::string unmarked =
+        "found, but it looks like UTF-16 without a byte order mark, which reads as no keys at all: "
+        "save it as UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
     struct Row {
         std::string ini;
         std::string first;     // the trace's first line
         const char* argument;  // what the assembler gets; null: nothing runs
         Env more;
         std::string log;  // the log written, if any
+        const char* end = "run ends: no configuration";
     } rows[] = {
         {root + "/alt/x.ini",
          config_line(root + "/alt/x.ini", from, "found"),
@@ -395,6 +402,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {root + "/alt", config_line(root + "/alt", from, cannot_read("EISDIR", EISDIR)), nullptr, {}, ""},
         {root + "/alt/x.ini/y", config_line(root + "/alt/x.ini/y", from, "not found"), nullptr, {}, ""},
         {root + "/alt/wide.ini", config_line(root + "/alt/wide.ini", from, "found, UTF-16LE"), "alt", {}, ""},
+        {bare, config_line(bare, from, unmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
     };
     for (const Row& row : rows) {
@@ -411,7 +419,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
             EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, row.argument})) << row.ini;
         } else {
             EXPECT_TRUE(runs(asm_tool).empty()) << row.ini;
-            expect_in_order(trace, {row.first, "run ends: no configuration"}, row.ini);
+            expect_in_order(trace, {row.first, row.end}, row.ini);
         }
         if (!row.log.empty()) {
             EXPECT_EQ(without_code_page(log_texts(row.log)), trace) << row.ini;
@@ -542,6 +550,12 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     named("[DEBUG]\nDRYRUN=1\nVIEW=1\n", asm_tool, lnk_tool);
     EXPECT_EQ(slashed(run_src().out),
               joined({"0:" + driver, "1:src.s", assembler, asm_words, linker, lnk_words}));
+    // Its trace names, before the stages, each argument that no entry of either names.
+    config("ASMLIST_01=@1\n", "LNKLIST_01=-o @03.o\n", "[DEBUG]\nDRYRUN=1\n");
+    Lines trace = trace_of(run({"src.s", "two.s", "zeta.s"}, {"TOLVANE_TRACE=1"}));
+    EXPECT_EQ(Lines(trace.begin() + 1, trace.begin() + 3),
+              (Lines{"argument 2 (two.s): no entry names @2, so it is not built",
+                     "assembler: ASSEMBLER=" + asm_tool}));
 }
 
 // Lines of the log: stamped with UTC and the process id, the trace's text,
@@ -681,8 +695,8 @@ TEST_F(DiagTest, DriversRunningAtOnceAppendWholeLines) {
 }
 
 // Keys tolvane never reads, with a hint each: in the first section of each
-// name of the four, sections in a fixed order, keys in file order. Keys
-// that are read, in other sections, in a second section of a name or
+// name of the four, sections in a fixed order, keys in file order, then each key of a later one once. Keys
+// that are read, in other sections, in a second section of another name or
 // before any header are not named.
 TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
     ini("TOP=1\n[ASM]\nASSEMBLER=" + asm_tool +
@@ -693,8 +707,8 @@ TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
         "'\n"
         "[DRIVER]\nVIEW=0\nEXITCODE=no\npause=0\n"
         "[DEBUG]\nTRACE=1\nexitcode=1\nLOGFILE=x\nview=0\nDryRun=0\nLOG=\n"
-        "[DEBUG]\nSTRAY2=1\n[OTHER]\nStray=1\n"
-        "[LINK]\nLINKER=x\nLNKLIST_01=y\nOTHER=1\n[ams]\nASSEMBLER=z\n[Lnk]\nLINKER=w\n");
+        "[DEBUG]\nSTRAY2=1\n[OTHER]\nStray=1\n[asm]\nASMLIST_04=-g\n[Asm]\nasmlist_04=-O\n"
+        "[LINK]\nLINKER=x\nLNKLIST_01=y\nOTHER=1\n[ams]\nASSEMBLER=z\n[Lnk]\nLINKER=w\n[link]\nLINKER=v\n");
     ProcessResult r = run_src();
     const std::string asm_hint = "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20";
     EXPECT_EQ(trace_of(r),
@@ -702,6 +716,7 @@ TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
                      "EXITCODE=no in [DRIVER] reads as 0",
                      "exitcode in [DEBUG] is not read: it belongs in [DRIVER]",
                      "LOGFILE in [DEBUG] is not read: [DEBUG] holds VIEW, TRACE, DRYRUN and LOG",
+                     "STRAY2 in a later [DEBUG] is not read: only the first [DEBUG] counts",
                      "VIEW in [DRIVER] is not read: it belongs in [DEBUG]",
                      "ASMLIST_1 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
                      "asmlist_21 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20",
@@ -710,11 +725,14 @@ TEST_F(DiagTest, TraceNamesKeysThatAreNotRead) {
                      "LINKER in [ASM] is not read: it belongs in [LNK]",
                      "Stray in [ASM] is not read: " + asm_hint,
                      "LNKLIST_1 in [ASM] is not read: " + asm_hint,
+                     "ASMLIST_04 in a later [ASM] is not read: only the first [ASM] counts",
                      "lnklist_1 in [LNK] is not read: entry keys run from LNKLIST_01 to LNKLIST_20",
                      "ASMLIST_02 in [LNK] is not read: it belongs in [ASM]",
+                     "LINKER in a later [LNK] is not read: only the first [LNK] counts",
                      "LINKER in [LINK] is not read: it belongs in [LNK]",
                      "LNKLIST_01 in [LINK] is not read: it belongs in [LNK]",
                      "ASSEMBLER in [ams] is not read: it belongs in [ASM]",
+                     "argument 1 (src.s): no entry names @1, so it is not built",
                      "assembler: ASSEMBLER=" + asm_tool,
                      "assembler: ASMLIST_05 is longer than 259 characters and was cut there",
                      "assembler: ASMLIST_05 is not passed: ASMLIST_02 is absent or empty",
@@ -769,12 +787,14 @@ TEST_F(DiagTest, TraceNamesPlaceholdersLeftAndEntriesNotPassed) {
 }
 
 // A switch value that is not wholly a number is named with what it reads
-// as, only where it decides; whole numbers are not named.
+// as, and a value cut, only where it decides; whole numbers are not named.
 TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
+    std::string log259 = root + "/" + std::string(258 - root.size(), 'l');
     struct Case {
         std::string head;
         Env env;
-        const char* line;  // null: none
+        const char* line;      // null: none
+        std::size_t more = 0;  // lines behind it that name a value
     } cases[] = {
         {"[DEBUG]\nTRACE=1\n[DRIVER]\nEXITCODE=yes\n", {}, "EXITCODE=yes in [DRIVER] reads as 0"},
         {"[DEBUG]\nTRACE=1\nVIEW=\"2x\"\n", {}, "VIEW=2x in [DEBUG] reads as 2"},
@@ -787,15 +807,22 @@ TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
         {"[DEBUG]\nTRACE=1\n[DRIVER]\nPAUSE=0\n", {"TOLVANE_PAUSE=2x"}, "TOLVANE_PAUSE=2x reads as 2"},
         {"[DEBUG]\nTRACE=1\nVIEW=2" + std::string(300, 'x'),
          {},
-         "VIEW in [DEBUG] is longer than 259 characters and was cut there"},
+         "VIEW in [DEBUG] is longer than 259 characters and was cut there",
+         1},
+        {"[DEBUG]\nTRACE=1\nLOG=" + std::string(300, 'l'), {"TOLVANE_LOG=" + log259}, nullptr},
+        {"[DEBUG]\nTRACE=1\n",
+         {"TOLVANE_LOG=" + log259 + "l"},
+         "TOLVANE_LOG is longer than 259 characters and was cut there"},
     };
     for (const Case& c : cases) {
         config("", "", c.head);
         Lines trace = trace_of(run_src(c.env));
         ASSERT_GE(trace.size(), 2u) << c.head;
         std::size_t named = 0;
-        for (const std::string& line : trace) named += line.find(" reads as ") != std::string::npos;
-        EXPECT_EQ(named, c.line ? 1u : 0u) << c.head;
+        for (const std::string& line : trace)
+            named +=
+                line.find(" reads as ") != std::string::npos || line.find(" cut there") != std::string::npos;
+        EXPECT_EQ(named, (c.line ? 1u : 0u) + c.more) << c.head;
         if (c.line) {
             EXPECT_EQ(trace[1], c.line);
         }

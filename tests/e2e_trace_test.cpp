@@ -1,5 +1,6 @@
 // The trace and the opt-in exit status end to end: the real driver, its
 // configuration beside it, probes as assembler and linker.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
     std::string found = root + "/p2/mytool";
     make_dir(root + "/p2");
     ASSERT_TRUE(copy_executable(PROBE_EXE, found));
+    tool_status(found, "sleep 1500");
     named("[DEBUG]\nTRACE=1\n", "mytool", lnk_tool);
     ProcessResult r = run({"src.s"}, {"PATH=" + root + "/p1:" + root + "/p2"});
     EXPECT_EQ(
@@ -37,6 +39,13 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
             lnk_tool + ": found, starting it\n" + "tolvane: linker: exit status 0 after T s\n" +
             "tolvane: run ends: done\n" + "tolvane: exit status 0 (EXITCODE is off), T s in all\n");
     EXPECT_EQ(runs(found).size(), 1u);
+    // Each stage's time is its own: the linker's leaves out the assembler's.
+    auto seconds = [&r](const std::string& stage) {
+        std::size_t at = r.err.find(stage + ": exit status 0 after ");
+        return at == std::string::npos ? -1 : std::atof(r.err.c_str() + at + stage.size() + 22);
+    };
+    EXPECT_GE(seconds("assembler"), 1.5);
+    EXPECT_LT(seconds("linker"), 1.5);
 }
 
 // Every way a run can end, each run three times: without the keys (status

@@ -21,6 +21,7 @@
 #include "platform/os.h"
 #include "support/console_win32.h"
 #include "support/process.h"
+#include "utf16.h"
 
 namespace {
 
@@ -108,6 +109,14 @@ TEST_F(OsTest, CommandScriptsWithInterpreterCharactersAreRefused) {
     errno = 0;
     EXPECT_EQ(os_start_and_wait(script.c_str(), "s", "s R&D.asm"), -1);
     EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+    // A refusal ends a walk along PATH, network entries included: a blank
+    // in the program's name is one as well; a start that fails is none.
+    EXPECT_TRUE(os_start_refused());
+    EXPECT_EQ(os_start_and_wait(script.c_str(), "my s", "my s x"), -1);
+    EXPECT_TRUE(os_start_refused());
+    EXPECT_EQ(os_start_and_wait((dir + "/missing.exe").c_str(), "m", "m"), -1);
+    EXPECT_FALSE(os_start_refused());
     EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
 
     struct Case {
@@ -226,6 +235,7 @@ TEST_F(OsTest, KeyListsHoldWholeNamesInFileOrder) {
         const char* section;
         std::size_t size;
         Names names;
+        bool later = false;  // the keys of the sections behind the first of the name
     } cases[] = {
         // Duplicates stay; lines without "=" and ";" lines do not count; a
         // second section of the name is not read.
@@ -249,6 +259,8 @@ TEST_F(OsTest, KeyListsHoldWholeNamesInFileOrder) {
         {three, "S", 10, {"AB", "CDE", "F"}},
         {ten, "S", 30, {"KEY0", "KEY1", "KEY2", "KEY3", "KEY4"}},
         {ten, "S", 31, {"KEY0", "KEY1", "KEY2", "KEY3", "KEY4", "KEY5"}},
+        {"\xEF\xBB\xBF[S]\r\nK=1\r\n[S]\r\nL=2\r\n", "S", 200, {}, true},
+        {utf16_file(u"[S]\r\nK=1\r\n[s]\r\nL=\r\n"), "S", 200, {"L"}, true},
     };
     int files = 0;
     for (const Case& c : cases) {
@@ -256,7 +268,8 @@ TEST_F(OsTest, KeyListsHoldWholeNamesInFileOrder) {
         std::string file = dir + "\\k" + std::to_string(++files) + ".ini";
         write_file(file, c.text);
         std::vector<char> out(c.size + 8, '#');
-        std::size_t n = os_profile_keys(c.section, out.data(), c.size, file.c_str());
+        std::size_t n = c.later ? os_profile_later_keys(c.section, out.data(), c.size, file.c_str())
+                                : os_profile_keys(c.section, out.data(), c.size, file.c_str());
         std::size_t expected = 0;
         for (const std::string& name : c.names) expected += name.size() + 1;
         EXPECT_EQ(n, expected) << c.text << " [" << c.section << "] size " << c.size;

@@ -9,12 +9,15 @@
 //   std:<its standard input, output and error handles, in hex>
 //   end
 // and exits with the status written in <its own path>.status (0 without
-// that file); "signal N" there makes it kill itself with signal N.
+// that file); "signal N" there makes it kill itself with signal N, and
+// "sleep N" makes it wait N milliseconds and exit with 0.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -76,11 +79,13 @@ int main(int argc, char** argv) {
     if (FILE* f = std::fopen((self + ".status").c_str(), "rb")) {
         char line[64] = "";
         if (std::fgets(line, sizeof line, f)) {
-            int sig = 0;
+            int sig = 0, ms = 0;
             if (std::sscanf(line, "signal %d", &sig) == 1) {
                 std::fflush(stdout);
                 std::raise(sig);
             }
+            if (std::sscanf(line, "sleep %d", &ms) == 1)
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
             // Wider than int, so that a Windows status such as 0xC0000005 fits.
             status = static_cast<int>(std::strtoll(line, nullptr, 10));
         }

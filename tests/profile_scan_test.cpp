@@ -204,6 +204,11 @@ TEST(ProfileScan, Utf16FilesReadAsTheirText) {
         {u"[T]\rK=t\r[S]\rK=cr\r", "", "cr"},
         {u"[S]\nK=\u00e9\u20ac\U0001F600\n", "", "\xC3\xA9\xE2\x82\xAC" + smiley},
         {u"[S]\nK=a\xD800z\xDC00\xDBFF\n", "", "a?z??"},
+        {u"[S]\nK=\u007F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF\U00010000\U0010FFFF\n", "",
+         "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF"
+         "\xBF"},
+        {u"[S]\nK=\xDC00\xDC00|\xDFFF|\xDBFF\xE000|\xD800\xDBFF\xDFFF\n", "",
+         "??|?|?\xEE\x80\x80|?\xF4\x8F\xBF\xBF"},
         {u"[S]\nK=a\xD83D", "", "a?"},
         {u"[S]\nK=v", "x", "v?"},
         {u"", "", kAbsent},

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/limits.h"
+#include "utf16.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ TEST(ProfileReader, KeyLists) {
         const char* section;  // null: the list of sections
         std::size_t size;
         std::string expected;  // names, each ended by "|"
+        bool later = false;    // the keys of the sections behind the first of the name
     } cases[] = {
         {"K=0\n[A]\nK=1\n [ b ] x\n[]\n[c\n[A]\nB=[x]\n[d]]\n", nullptr, 256, "A|b|A|d]|"},
         {"[AB]\n[CD]\n", nullptr, 6, "AB|"},
@@ -84,11 +86,13 @@ TEST(ProfileReader, KeyLists) {
         {"[S]\nABC=1\nDEF=2\n", "S", 8, "ABC|"},
         {"[S]\nABC=1\nDEF=2\n", "S", 9, "ABC|DEF|"},
         {"[S]\nABC=1\n", "S", 1, ""},
+        {"[S]\nA=1\n[T]\nB=2\n[s]\nC=3\n;D=4\n=5\nE\nF=6\n[S]\nC=7\n", "S", 256, "C|F|C|", true},
     };
     for (const Case& c : cases) {
         std::string out(c.size, '#');
-        std::size_t n = c.section ? profile_get_keys(c.text, c.section, &out[0], c.size)
-                                  : profile_get_sections(c.text, &out[0], c.size);
+        std::size_t n = c.later     ? profile_get_later_keys(c.text, c.section, &out[0], c.size)
+                        : c.section ? profile_get_keys(c.text, c.section, &out[0], c.size)
+                                    : profile_get_sections(c.text, &out[0], c.size);
         std::string got;
         for (std::size_t i = 0; i < n; ++i) got += out[i] == '\0' ? '|' : out[i];
         EXPECT_EQ(got, c.expected) << c.text << " / " << c.size;
@@ -136,6 +140,10 @@ TEST(ProfileReader, StringLookups) {
         {"[S]\nKEY=1\n", "S", "K", "<absent>"},
         {"", "S", "K", "<absent>"},
         {"[S]\nASMLIST_1=x\n", "S", "ASMLIST_01", "<absent>"},
+        {"[Zone]\nK=1\n[zone]\nK=2\n", "zONE", "k", "1"},
+        {"[az]\nAZ=both ends\n", "AZ", "az", "both ends"},
+        {"[S]\nK@=1\nK[=2\n", "S", "K`", "<absent>"},
+        {"[S]\nK@=1\nK[=2\n", "S", "K{", "<absent>"},
     };
     for (const Case& c : cases) EXPECT_EQ(lookup(c.text, c.section, c.key), c.expected) << c.text;
 }
@@ -153,12 +161,36 @@ TEST(ProfileReader, LongValuesAreCut) {
         EXPECT_EQ(query[0].cut, len > kMaxChars) << len;
         EXPECT_EQ(query[1].cut, len > kMaxChars) << len;
     }
+    // Plain bytes are cut as bytes, also inside a character of UTF-8.
+    EXPECT_EQ(lookup("[S]\nK=" + std::string(258, 'v') + "\xC3\xA9\n", "S", "K"),
+              std::string(258, 'v') + "\xC3");
     std::string quoted(300, 'q');
     EXPECT_EQ(lookup("[S]\nK=\"" + quoted + "\"\n", "S", "K"), quoted.substr(0, kMaxChars));
 
     char small[4];
     EXPECT_EQ(profile_get_string("[S]\nK=abcdef\n", "S", "K", small, sizeof small), 3u);
     EXPECT_STREQ(small, "abc");
+}
+
+// Without a mark, a file looks like UTF-16 when more than half of the units
+// of its first 64 bytes hold a NUL byte, all on the same side.
+TEST(ProfileReader, EncodingWords) {
+    auto wide = [](std::size_t n, bool big) { return utf16_file(std::u16string(n, u'a'), big).substr(2); };
+    const char* unmarked = "but it looks like UTF-16 without a byte order mark";
+    const std::pair<std::string, const char*> cases[] = {
+        // the words' beginning, "-" for none
+        {utf16_file(u"[S]"), "UTF-16LE"},
+        {wide(17, false) + std::string(30, 'b'), unmarked},
+        {wide(16, false) + std::string(32, 'b') + wide(1, false), "-"},
+        {wide(17, true) + std::string(30, 'b'), unmarked},
+        {wide(16, true) + std::string(32, 'b'), "-"},
+        {wide(1, false), unmarked},
+        {"a", "-"},
+        {std::string(4, '\0'), "-"}};
+    for (const auto& c : cases) {
+        const char* words = profile_encoding_words(c.first.data(), c.first.size());
+        EXPECT_EQ(std::string(words ? words : "-").rfind(c.second, 0), 0u) << c.first;
+    }
 }
 
 TEST(ProfileReader, IntegerLookups) {

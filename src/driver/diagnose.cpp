@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/trace.h"
+#include "driver/driver.h"
 #include "driver/run.h"
 #include "platform/os.h"
 
@@ -118,9 +119,10 @@ bool named_before(const char* names, const char* section) {
     return false;
 }
 
-// Names every key of the driver's sections that it never reads, then each
-// key that it reads where it stands in a section it never reads ([LINK]
-// for [LNK]); other keys there belong to other programs.
+// Names every key of the driver's sections that it never reads, and once
+// each key of a later section of such a name; then each key that it reads
+// where it stands in a section it never reads ([LINK] for [LNK]); other
+// keys there belong to other programs.
 void note_unread_keys(const Run& run) {
     static char names[16384];
     static char sections[4096];
@@ -128,6 +130,11 @@ void note_unread_keys(const Run& run) {
         os_profile_keys(section.section, names, sizeof names, run.config);
         for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
             if (!is_read_key(section, name)) note_unread_key(section, name);
+        os_profile_later_keys(section.section, names, sizeof names, run.config);
+        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
+            if (!named_before(names, name))
+                trace("%s in a later [%s] is not read: only the first [%s] counts", name, section.section,
+                      section.section);
     }
     os_profile_sections(sections, sizeof sections, run.config);
     for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1) {
@@ -139,6 +146,35 @@ void note_unread_keys(const Run& run) {
             for (const SectionKeys& known : kSectionKeys)
                 if (is_read_key(known, name))
                     trace("%s in [%s] is not read: it belongs in [%s]", name, section, known.section);
+    }
+}
+
+// Names each argument that no entry of either stage names by its
+// placeholder, as expand_placeholder reads it: it is built by nothing.
+// The entries take a reading of their own, made only for the trace.
+void note_unused_arguments(const Run& run) {
+    int named[2 * kArgEntries];
+    int count = 0;
+    for (const SectionKeys& section : kSectionKeys) {
+        if (section.entry_prefix == nullptr) continue;
+        char values[kArgEntries][kPathBuffer];
+        char keys[kArgEntries][16];
+        ProfileQuery queries[kArgEntries];
+        for (int k = 0; k < kArgEntries; ++k) {
+            std::snprintf(keys[k], sizeof keys[k], "%s%02d", section.entry_prefix, k + 1);
+            queries[k] = ProfileQuery{section.section, keys[k], values[k], kPathBuffer, 0, nullptr};
+        }
+        os_profile_lookup(run.config, queries, kArgEntries);
+        for (int k = 0; k < kArgEntries; ++k) {
+            if (queries[k].length == 0) continue;
+            PlaceholderResult r = expand_placeholder(values[k], run.argc, run.argv);
+            if (r.what != Expansion::none) named[count++] = r.number;
+        }
+    }
+    for (int n = 1; n < run.argc; ++n) {
+        bool used = false;
+        for (int i = 0; i < count && !used; ++i) used = named[i] == n;
+        if (!used) trace("argument %d (%s): no entry names @%d, so it is not built", n, run.argv[n], n);
     }
 }
 
@@ -204,6 +240,7 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     bool readable = state == FileState::readable;
     note_switches(run, readable);
     if (readable) note_unread_keys(run);
+    if (readable) note_unused_arguments(run);
     return readable;
 }
 

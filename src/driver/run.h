@@ -49,8 +49,9 @@ int open_log(const Run& run, char* path);
 
 // The trace's opening: version, configuration and its encoding where that
 // is not plain bytes, code page, the log that could not be opened, switches
-// that are no numbers, values cut, keys never read and keys that stand in a
-// section never read.
+// that are no numbers, values cut, keys never read, keys of a later section
+// of a name that is read, keys that stand in a section never read, and
+// arguments that no entry names.
 // Returns false when the configuration cannot be read (or there is none).
 bool open_trace(const Run& run, int log_error, const char* log);
 

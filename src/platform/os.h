@@ -49,8 +49,14 @@ std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size
 // The names of the file's sections, listed as os_profile_keys lists keys.
 std::size_t os_profile_sections(char* out, std::size_t out_size, const char* file);
 
-// How the INI file is encoded, for the trace: null for plain bytes, else
-// words such as "UTF-16LE".
+// The key names of every section named `section` behind the first, which
+// no lookup reads, as profile_read_later_keys lists them from the file's
+// bytes (the system's profile calls cannot list them), read as the lookups
+// read the file.
+std::size_t os_profile_later_keys(const char* section, char* out, std::size_t out_size, const char* file);
+
+// How the INI file is encoded, for the trace, from its first kProfileHead
+// bytes: null for plain bytes, else words such as "UTF-16LE".
 const char* os_profile_encoding(const char* file);
 
 // What a configuration path names: nothing, a file that can be read, or

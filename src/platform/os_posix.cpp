@@ -140,15 +140,21 @@ std::size_t os_profile_sections(char* out, std::size_t out_size, const char* fil
     });
 }
 
+std::size_t os_profile_later_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    return with_profile_source(file, [&](const ProfileSource& source) {
+        return profile_read_later_keys(source, read_piece_buffer, kReadPiece, section, out, out_size);
+    });
+}
+
 const char* os_profile_encoding(const char* file) {
-    char head[3];
+    char head[kProfileHead];
     ssize_t n = -1;
     int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
         n = read(fd, head, sizeof head);
         close(fd);
     }
-    return profile_encoding_name(profile_encoding(head, n > 0 ? static_cast<std::size_t>(n) : 0));
+    return profile_encoding_words(head, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
 FileState os_file_state(const char* path, int& error) {

@@ -303,23 +303,51 @@ HANDLE open_to_read(const char* path) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The configuration as the project's own reader reads it here.
+struct OpenProfile {
+    HANDLE handle;
+    bool at_start;
+};
+
+long read_profile_piece(void* context, char* buffer, std::size_t size) {
+    OpenProfile& file = *static_cast<OpenProfile*>(context);
+    DWORD n = 0;
+    DWORD asked = size > (1u << 30) ? 1u << 30 : static_cast<DWORD>(size);
+    if (file.handle == INVALID_HANDLE_VALUE || !ReadFile(file.handle, buffer, asked, &n, nullptr)) return -1;
+    // Windows takes a UTF-8 mark for part of the first line, which then
+    // holds no header; bytes neither blank nor "[" in its place keep the
+    // reader, which skips the mark, from seeing one there either.
+    if (file.at_start && n >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0) std::memset(buffer, 'x', 3);
+    file.at_start = false;
+    return static_cast<long>(n);
+}
+
 }  // namespace
 
+std::size_t os_profile_later_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    // Only the trace asks, so only its runs touch these pages.
+    static char scratch[64 * 1024];
+    OpenProfile open_file = {open_to_read(file), true};
+    std::size_t n = profile_read_later_keys(ProfileSource{read_profile_piece, &open_file}, scratch,
+                                            sizeof scratch, section, out, out_size);
+    if (open_file.handle != INVALID_HANDLE_VALUE) CloseHandle(open_file.handle);
+    return n;
+}
+
 const char* os_profile_encoding(const char* file) {
-    char head[3];
+    char head[kProfileHead];
     DWORD n = 0;
     HANDLE h = open_to_read(file);
     if (h != INVALID_HANDLE_VALUE) {
         if (!ReadFile(h, head, sizeof head, &n, nullptr)) n = 0;
         CloseHandle(h);
     }
-    ProfileEncoding encoding = profile_encoding(head, n);
     // Windows takes such a mark for part of the first line (Wine skips it).
-    if (encoding == ProfileEncoding::utf8_mark)
+    if (profile_encoding(head, n) == ProfileEncoding::utf8_mark)
         return "UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
                "line "
                "is not seen";
-    return profile_encoding_name(encoding);
+    return profile_encoding_words(head, n);
 }
 
 FileState os_file_state(const char* path, int& error) {

@@ -421,17 +421,19 @@ bool append_name(std::string_view name, char* out, std::size_t& n, std::size_t o
     return true;
 }
 
-// The names of the keys of the first section named `section`, in file
+// The names of the keys of the first section named `section` (with
+// `later`, of every section of that name behind the first), in file
 // order, each ended by a NUL and the list by one more, as the Windows
 // profile call lists them: only lines with "=", not names beginning with
-// ";", and up to the first empty name. Names that do not fit are left out
-// whole. Returns the bytes in front of the last NUL.
-std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_t out_size) {
+// ";", and up to the first empty name (with `later`, past it). Names that
+// do not fit are left out whole. Returns the bytes in front of the last NUL.
+std::size_t list_keys(Window& w, std::string_view section, bool later, char* out, std::size_t out_size) {
     if (out_size < 2) {
         if (out_size == 1) out[0] = '\0';
         return 0;
     }
     std::size_t n = 0;
+    std::size_t named = 0;  // headers of that name so far
     bool in_section = false;
     start_reading(w);
     std::string_view line;
@@ -442,16 +444,19 @@ std::size_t list_keys(Window& w, std::string_view section, char* out, std::size_
         if (line.empty()) continue;
         std::string_view header;
         if (section_header(line, header)) {
-            if (in_section) break;
-            in_section = same_name(header, section);
+            if (in_section && !later) break;
+            bool same = same_name(header, section);
+            named += same;
+            in_section = same && (named > 1) == later;
             continue;
         }
         std::size_t eq = line.find('=');
         if (!in_section || eq == std::string_view::npos) continue;
         std::string_view name = cut_at_nul(trim(line.substr(0, eq)));
-        // An empty name would read as the list's end, so it is the end.
-        if (name.empty()) break;
-        if (name.front() == ';') continue;
+        // An empty name would read as the list's end: the system's list
+        // ends there, the list of later sections passes it over.
+        if (name.empty() && !later) break;
+        if (name.empty() || name.front() == ';') continue;
         if (!append_name(name, out, n, out_size)) break;
     }
     out[n] = '\0';
@@ -521,6 +526,32 @@ ProfileEncoding profile_encoding(const char* head, std::size_t n) {
     if (n >= 2 && std::memcmp(head, "\xFF\xFE", 2) == 0) return ProfileEncoding::utf16le;
     if (n >= 2 && std::memcmp(head, "\xFE\xFF", 2) == 0) return ProfileEncoding::utf16be;
     return ProfileEncoding::plain;
+}
+
+namespace {
+
+// True when more than half of the units in the first kProfileHead bytes
+// hold a NUL byte on the one side and another byte on the other: ASCII
+// text in UTF-16 does, in either byte order, and plain text has no NUL.
+bool looks_like_utf16(const char* head, std::size_t n) {
+    std::size_t units = std::min(n, kProfileHead) / 2;
+    std::size_t low_first = 0, high_first = 0;
+    for (std::size_t i = 0; i < units; ++i) {
+        bool first_nul = head[2 * i] == '\0', second_nul = head[2 * i + 1] == '\0';
+        low_first += !first_nul && second_nul;
+        high_first += first_nul && !second_nul;
+    }
+    return 2 * low_first > units || 2 * high_first > units;
+}
+
+}  // namespace
+
+const char* profile_encoding_words(const char* head, std::size_t n) {
+    ProfileEncoding encoding = profile_encoding(head, n);
+    if (encoding == ProfileEncoding::plain && looks_like_utf16(head, n))
+        return "but it looks like UTF-16 without a byte order mark, which reads as no keys at all: save it "
+               "as UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
+    return profile_encoding_name(encoding);
 }
 
 const char* profile_encoding_name(ProfileEncoding encoding) {
@@ -630,12 +661,23 @@ void profile_read_queries(const ProfileSource& source, char* scratch, std::size_
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section_name, char* out, std::size_t out_size) {
     return over_source(source, scratch, scratch_size,
-                       [&](Window& w) { return list_keys(w, section_name, out, out_size); });
+                       [&](Window& w) { return list_keys(w, section_name, false, out, out_size); });
 }
 
 std::size_t profile_get_keys(std::string_view text, const char* section_name, char* out,
                              std::size_t out_size) {
-    return over_text(text, [&](Window& w) { return list_keys(w, section_name, out, out_size); });
+    return over_text(text, [&](Window& w) { return list_keys(w, section_name, false, out, out_size); });
+}
+
+std::size_t profile_read_later_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                    const char* section_name, char* out, std::size_t out_size) {
+    return over_source(source, scratch, scratch_size,
+                       [&](Window& w) { return list_keys(w, section_name, true, out, out_size); });
+}
+
+std::size_t profile_get_later_keys(std::string_view text, const char* section_name, char* out,
+                                   std::size_t out_size) {
+    return over_text(text, [&](Window& w) { return list_keys(w, section_name, true, out, out_size); });
 }
 
 std::size_t profile_read_sections(const ProfileSource& source, char* scratch, std::size_t scratch_size,

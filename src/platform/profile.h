@@ -32,6 +32,17 @@ ProfileEncoding profile_encoding(const char* head, std::size_t n);
 // byte order mark"); null for plain bytes.
 const char* profile_encoding_name(ProfileEncoding encoding);
 
+// The bytes at a file's start that the trace looks at for its encoding.
+constexpr std::size_t kProfileHead = 64;
+
+// What the trace says of the encoding of a file that begins with the `n`
+// bytes at `head`: profile_encoding_name of its byte order mark; without
+// one, words on how to save it where it looks like UTF-16 (of the units in
+// the first kProfileHead bytes, a lone last byte left out, more than half
+// hold a NUL byte and another on the same sides, as ASCII text in UTF-16
+// does), and null for plain bytes.
+const char* profile_encoding_words(const char* head, std::size_t n);
+
 // Copies the value of `key` in `section` into `out`: a pair of equal quotes
 // (" or ') around it is removed, and at most out_size - 1 characters are
 // kept. Returns the number of characters placed, 0 when there is no value.
@@ -117,6 +128,14 @@ void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size
 std::size_t profile_read_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                               const char* section, char* out, std::size_t out_size);
 std::size_t profile_get_keys(std::string_view text, const char* section, char* out, std::size_t out_size);
+
+// The key names of every section named `section` behind the first, which
+// no lookup reads, listed as profile_read_keys lists those of the first,
+// except that an empty name is passed over.
+std::size_t profile_read_later_keys(const ProfileSource& source, char* scratch, std::size_t scratch_size,
+                                    const char* section, char* out, std::size_t out_size);
+std::size_t profile_get_later_keys(std::string_view text, const char* section, char* out,
+                                   std::size_t out_size);
 
 // The names of the file's sections in file order, as the Windows profile
 // call gives them: each ended by a NUL and the list by one more, a name
