@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tail_texts += texts[k];
     }
     if (tail_texts.empty()) expected = texts[0];
-    char* line = build_command_line(vector);
+    char* line = build_command_line(vector, false);
     check(line != nullptr && expected == line,
           "the slots up to the first null are joined by single blanks, slot 0 alone when they hold no text");
 

@@ -10,9 +10,9 @@
 
 namespace {
 
-std::string command_line(std::vector<const char*> slots) {
+std::string command_line(std::vector<const char*> slots, bool quote_program = false) {
     slots.resize(kSlots, nullptr);
-    char* line = build_command_line(slots.data());
+    char* line = build_command_line(slots.data(), quote_program);
     std::string result = line;
     std::free(line);
     return result;
@@ -34,6 +34,11 @@ TEST(BuildCommandLine, JoinsSlotsUpToTheFirstEmptyOne) {
     std::vector<const char*> full(kSlots - 1, long_text.c_str());
     std::string line = command_line(full);
     EXPECT_EQ(line.size(), 21 * kMaxChars + 20);
+    // Where the tool splits its own line: a name with a blank or a tab and no quote is quoted.
+    EXPECT_EQ(command_line({"C:\\Program Files\\as.exe", "a b"}, true), "\"C:\\Program Files\\as.exe\" a b");
+    EXPECT_EQ(command_line({"a\tb", ""}, true), "\"a\tb\"");
+    EXPECT_EQ(command_line({"C:\\as.exe", "a b"}, true), "C:\\as.exe a b");
+    EXPECT_EQ(command_line({"\"a b\"", "x"}, true), "\"a b\" x");
 }
 
 TEST(SplitCommandTail, WindowsRuntimeRules) {
@@ -79,7 +84,7 @@ TEST(SplitCommandTail, WindowsRuntimeRules) {
 TEST(SplitCommandTail, PlainWordsComeBackWhole) {
     std::vector<const char*> slots = {"tool", "alpha", "b.c", "-o", "x/y.z", "@1"};
     slots.resize(kSlots, nullptr);
-    char* line = build_command_line(slots.data());
+    char* line = build_command_line(slots.data(), false);
     std::vector<std::string> words = split_command_tail(line + 5);
     std::free(line);
     EXPECT_EQ(words, (std::vector<std::string>{"alpha", "b.c", "-o", "x/y.z", "@1"}));

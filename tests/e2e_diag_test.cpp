@@ -471,6 +471,8 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     std::string missing = root + "/tools/missing";
     std::string assembler = "assembler: runs " + asm_tool + ", command line: " + asm_tool + " -o src.o src.s";
     std::string linker = "linker: runs " + lnk_tool + ", command line: " + lnk_tool + " src.o";
+    std::string blocked =
+        "linker: not run (the assembler would not run), command line: " + lnk_tool + " src.o";
     std::string asm_words = "assembler: " + kWords + " [" + asm_tool + "] [-o] [src.o] [src.s]";
     std::string lnk_words = "linker: " + kWords + " [" + lnk_tool + "] [src.o]";
     // With "@1" 258 characters, expanded 261.
@@ -494,7 +496,7 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
          lnk_tool,
          "",
          {"assembler: " + missing + " not found (ENOENT), command line: " + missing + " -o src.o src.s",
-          "assembler: " + kWords + " [" + missing + "] [-o] [src.o] [src.s]", linker, lnk_words},
+          "assembler: " + kWords + " [" + missing + "] [-o] [src.o] [src.s]", blocked, lnk_words},
          kNotStarted},
         {"linker not found",
          asm_tool,
@@ -507,14 +509,14 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
          "",
          lnk_tool,
          "",
-         {"assembler: not run: no ASSEMBLER in [ASM]", linker, lnk_words},
+         {"assembler: not run: no ASSEMBLER in [ASM]", blocked, lnk_words},
          kNotStarted},
         {"no linker", asm_tool, "", "", {assembler, asm_words, "linker: not run: no LINKER in [LNK]"}, 0},
         {"entry too long",
          asm_tool,
          lnk_tool,
          too_long,
-         {"assembler: not run: ASMLIST_03 cannot be expanded", linker, lnk_words},
+         {"assembler: not run: ASMLIST_03 cannot be expanded", blocked, lnk_words},
          kNotStarted},
     };
     Env env = {"PATH=" + root + "/p1" + kPathSep + root + "/p2"};

@@ -46,7 +46,9 @@ TEST_F(SearchTest, FoundInThirdPathEntryWithNameAsConfigured) {
     std::string found = tool_in(root + "/p3", "mytool");
     make_dir(root + "/p1");
     asm_named("mytool");
-    run_with_path("::" + root + "/p1:" + root + "/p2/:" + root + "/p3");
+    // Names are exact: neither "path" nor "tolvane_dryrun" is one that tolvane reads.
+    run({"src"}, {"path=/nonexistent", "PATH=::" + root + "/p1:" + root + "/p2/:" + root + "/p3",
+                  "tolvane_dryrun=1", "TOLVANE_VIEW=0"});
     ASSERT_EQ(runs(found).size(), 1u);
     EXPECT_EQ(runs(found)[0].argv, (Args{"mytool", "src"}));
 }
@@ -63,6 +65,13 @@ TEST_F(SearchTest, NotFoundAnywhere) {
     ProcessResult r = run_with_path(root + "/tools:/nonexistent");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out + r.err, "");
+    for (std::string set : {"-uPATH", "PATH=", "PATH=::"}) {
+        std::string err =
+            run_process("/usr/bin/env", {"env", set, "TOLVANE_TRACE=1", driver, "x"}, root, {}).err;
+        std::string said = set[0] == '-' ? "PATH is not set" : "PATH is empty";
+        EXPECT_NE(err.find("\ntolvane: " + said + ", so there was nowhere to look\n"), std::string::npos)
+            << err;
+    }
 }
 
 TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
@@ -72,6 +81,8 @@ TEST_F(SearchTest, DirectoryOfTheToolsNameStopsTheSearch) {
     asm_named("mytool");
     EXPECT_EQ(run_with_path(root + "/p0:" + root + "/p1").status, 0);
     EXPECT_TRUE(runs(there).empty());
+    std::string dry = run({"src"}, {"PATH=" + root + "/p0", "TOLVANE_DRYRUN=1"}).out;
+    EXPECT_EQ(dry.rfind("assembler: mytool cannot be started (EACCES)", 0), 0u) << dry;
 }
 
 TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
@@ -81,6 +92,8 @@ TEST_F(SearchTest, FileWithoutExecutePermissionStopsTheSearch) {
     asm_named("mytool");
     run_with_path(root + "/p0:" + root + "/p1");
     EXPECT_TRUE(runs(there).empty());
+    std::string dry = run({"src"}, {"PATH=" + root + "/p0", "TOLVANE_DRYRUN=1"}).out;
+    EXPECT_EQ(dry.rfind("assembler: mytool cannot be started (EACCES)", 0), 0u) << dry;
     chmod((root + "/p0").c_str(), 0);  // not to be searched, but root may search any: run as nobody
     chmod(root.c_str(), 0755);
     Args as = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, "src"};

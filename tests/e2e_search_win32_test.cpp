@@ -92,6 +92,8 @@ TEST_F(WinSearchTest, DirectoryNamedLikeTheToolStopsTheSearch) {
     asm_named("mytool");
     EXPECT_EQ(run_with_path(root + "/p1").status, 0);
     EXPECT_TRUE(runs(there).empty());
+    std::string dry = run({"src"}, {"TOLVANE_DRYRUN=1"}).out;
+    EXPECT_EQ(dry.rfind("assembler: mytool cannot be started (EACCES)", 0), 0u) << dry;
 }
 
 TEST_F(WinSearchTest, CurrentDirectoryIsSkippedWhenTheEnvironmentSaysSo) {
@@ -168,8 +170,10 @@ TEST_F(WinSearchTest, CommandScriptWithInterpreterCharactersIsRefused) {
     EXPECT_NE(err.find("cut the program name \"my tool.cmd\" at the blank"), std::string::npos) << err;
     // A dry run says so too, instead of a start that would not happen.
     std::string out = run({"RX.asm"}, {"TOLVANE_DRYRUN=1"}).out;
-    EXPECT_EQ(out.rfind("assembler: my tool.cmd cannot be started (EINVAL), command line: my tool.cmd", 0),
-              0u)
+    EXPECT_EQ(
+        out.rfind("assembler: my tool.cmd cannot be started (EINVAL), command line: \"my tool.cmd\" RX.asm",
+                  0),
+        0u)
         << out;
     EXPECT_EQ(read_file(marker), "ran RD.asm\r\n");
 }

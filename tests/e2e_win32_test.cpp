@@ -108,6 +108,19 @@ TEST_F(DriverTest, CommandLineIsBuiltAsIsAndSplitByTheRuntime) {
         for (const std::string& word : split_command_tail(expanded.c_str())) expected.push_back(word);
         EXPECT_EQ(p.argv, expected) << entry;
     }
+    // Where its installer puts it, named by its path, the tool reads its name whole; not so written in
+    // quotes.
+    std::string nasm = root + "/Program Files/NASM/nasm.exe";
+    make_dir(root + "/Program Files");
+    make_dir(root + "/Program Files/NASM");
+    ASSERT_TRUE(copy_executable(PROBE_EXE, nasm));
+    ini("[ASM]\nASSEMBLER=" + nasm + "\nASMLIST_01=@1\n");
+    EXPECT_NE(run(args, {"TOLVANE_TRACE=1"}).err.find(": [" + nasm + "] [src]"), std::string::npos);
+    EXPECT_EQ(runs(nasm).at(0).command_line, "\"" + nasm + "\" src");
+    EXPECT_EQ(runs(nasm).at(0).argv, (Args{nasm, "src"}));
+    ini("[ASM]\nASSEMBLER='\"" + nasm + "\"'\n");
+    EXPECT_NE(run(args, {"TOLVANE_TRACE=1"}).err.find("holds double quotes, which no file name holds"),
+              std::string::npos);
 }
 
 TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {

@@ -279,13 +279,17 @@ TEST_F(Search, LengthLimitsOfTheWalk) {
     EXPECT_EQ(w.calls, Calls{});
 }
 
-TEST(FindEnvValue, MatchesNameWithoutRegardToCase) {
+// Windows names carry no case; POSIX names are exact.
+TEST(FindEnvValue, MatchesNamesAsTheSystemDoes) {
     const char* env[] = {"PATHEXT=.COM", "PAT=x", "=C:=C:\\", "path=first", "PATH=second", nullptr};
-    EXPECT_STREQ(find_env_value(env, "PATH"), "first");
-    EXPECT_STREQ(find_env_value(env, "pathext"), ".COM");
-    EXPECT_EQ(find_env_value(env, "HOME"), nullptr);
+    EXPECT_STREQ(find_env_value(windows_syntax(), env, "PATH"), "first");
+    EXPECT_STREQ(find_env_value(windows_syntax(), env, "pathext"), ".COM");
+    EXPECT_STREQ(find_env_value(posix_syntax(), env, "PATH"), "second");
+    EXPECT_EQ(find_env_value(posix_syntax(), env, "HOME"), nullptr);
     const char* empty[] = {"PATH=", nullptr};
-    EXPECT_STREQ(find_env_value(empty, "PATH"), "");
+    EXPECT_STREQ(find_env_value(posix_syntax(), empty, "PATH"), "");
+    EXPECT_TRUE(any_env_name_begins(windows_syntax(), env, "patH") &&
+                !any_env_name_begins(posix_syntax(), env, "patH"));
 }
 
 TEST(NextPathEntry, SplitsLikeTheSearchNeeds) {

@@ -10,8 +10,9 @@
 
 struct PathSyntax {
     // Windows rules: "\" separates as well as "/", "X:" names a drive, bare
-    // names get ".\" and are tried with extensions, PATH is split at ";".
-    // Otherwise POSIX rules: only "/" separates, PATH is split at ":".
+    // names get ".\" and are tried with extensions, PATH is split at ";",
+    // environment names carry no case. Otherwise POSIX rules: only "/"
+    // separates, PATH is split at ":", environment names match exactly.
     bool windows;
     // Lead bytes of double-byte characters (the ANSI code page's); all false
     // for a single-byte code page and on POSIX.
@@ -30,7 +31,8 @@ void set_lead_ranges(PathSyntax& syntax, const unsigned char* ranges, std::size_
 std::size_t char_length(const PathSyntax& syntax, std::string_view s);
 
 // ASCII letters in lower case, every other byte as it is: names of
-// sections, keys, environment variables and extensions match this way.
+// sections, keys, extensions and (Windows) environment variables match this
+// way.
 inline char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Names compared with ascii_lower: the whole of both, or `text` beginning

@@ -61,7 +61,7 @@ void remember_failure(const char* format, ...) {
 
 // The value of an environment variable when it is set and not empty.
 const char* variable(const char* name) {
-    const char* value = find_env_value(os_environment(), name);
+    const char* value = find_env_value(os_path_syntax(), os_environment(), name);
     return value != nullptr && value[0] != '\0' ? value : nullptr;
 }
 
@@ -69,9 +69,7 @@ const char* variable(const char* name) {
 // pass over the environment, instead of one per variable, where there is
 // none.
 bool any_variable_named_tolvane() {
-    for (const char* const* entry = os_environment(); entry != nullptr && *entry != nullptr; ++entry)
-        if (name_starts_with(*entry, "TOLVANE_")) return true;
-    return false;
+    return any_env_name_begins(os_path_syntax(), os_environment(), "TOLVANE_");
 }
 
 // A text read as the configuration's integer values are read.
@@ -207,44 +205,37 @@ bool too_long(Expansion what) {
     return what == Expansion::argument_too_long || what == Expansion::result_too_long;
 }
 
-// Expands "<CONFIG_DIR>" in the stage's program value and puts the first
-// word of its command line into `first` (kPathBuffer bytes): the value as
-// it stands, or in double quotes where the tool splits its own command line
-// and the directory put a blank into the value, so that the tool's C
-// runtime reads its own name whole. False when either would not fit.
-bool expand_program(const Stage& stage, StageValues& values, const Run& run, char* first) {
-    int tokens = expand_config_dir(values.program, token_dir(run));
-    std::size_t n = std::strlen(values.program);
-    bool quote =
-        tokens > 0 && os_tool_splits_command_line() && std::strpbrk(values.program, " \t") != nullptr;
-    if (tokens < 0 || (quote && n + 2 > kMaxChars)) {
+// Expands "<CONFIG_DIR>" in the stage's program value. False when the
+// result would not fit.
+bool expand_program(const Stage& stage, StageValues& values, const Run& run) {
+    if (expand_config_dir(values.program, token_dir(run)) < 0) {
         trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
               stage.program_key, static_cast<int>(kMaxChars));
         return false;
     }
     trace("%s: %s=%s", stage.name, stage.program_key, values.program);
-    if (!quote) {
-        std::memcpy(first, values.program, n + 1);
-        return true;
-    }
-    first[0] = '"';
-    std::memcpy(first + 1, values.program, n);
-    std::memcpy(first + 1 + n, "\"", 2);
+    // Quotes written around the value, which the file's reader strips only
+    // once, make a name that no Windows file has.
+    if (os_tool_splits_command_line() && std::strchr(values.program, '"') != nullptr)
+        trace(
+            "%s: %s holds double quotes, which no file name holds: write the path without them, since "
+            "tolvane puts a program name with a blank in quotes itself",
+            stage.name, stage.program_key);
     return true;
 }
 
-// Fills `vector` from the stage's values, expanding each entry; `first` is
-// the program's word (null when it did not fit). Returns 0, ENOMEM when a
+// Fills `vector` from the stage's values, expanding each entry, the
+// program as `program_fits` says it was expanded. Returns 0, ENOMEM when a
 // block could not be had, or ENAMETOOLONG when the program or an entry in
 // front of the first absent one cannot be expanded (the stage must not run
 // then); `bad_key` names it.
-int fill_vector(const Stage& stage, StageValues& values, const Run& run, const char* first, char** vector,
+int fill_vector(const Stage& stage, StageValues& values, const Run& run, bool program_fits, char** vector,
                 const char*& bad_key) {
-    vector[0] = copy_block(first != nullptr ? first : values.program);
+    vector[0] = copy_block(values.program);
     if (vector[0] == nullptr) return ENOMEM;
     const char* gap = nullptr;
     int error = 0;
-    if (first == nullptr) {
+    if (!program_fits) {
         error = ENAMETOOLONG;
         bad_key = stage.program_key;
     }
@@ -287,7 +278,7 @@ std::string words_of(const char* const* vector, const char* line) {
 
 void trace_command_line(const Stage& stage, const char* const* vector) {
     if (!trace_enabled()) return;
-    char* line = build_command_line(vector);
+    char* line = build_command_line(vector, os_tool_splits_command_line());
     if (line == nullptr) {
         trace("%s: command line: (no memory for it)", stage.name);
         return;
@@ -347,22 +338,25 @@ void remember_tool_failure(const Stage& stage, const char* program, int status) 
     }
 }
 
-// What the dry run says of a stage, on standard output. Returns 0 when
-// the stage's tool would be started, else -1.
+// What the dry run says of a stage, on standard output; `blocked` when an
+// earlier stage would not run, so that this one is not looked for. Returns
+// 0 when the stage's tool would be started, else -1.
 int dry_stage(const Stage& stage, const char* program, const char* const* vector, int error,
-              const char* bad_key) {
+              const char* bad_key, bool blocked) {
     if (error != 0) {
         std::printf("%s: not run: %s cannot be expanded\n", stage.name, bad_key);
         return -1;
     }
-    char* line = build_command_line(vector);
+    char* line = build_command_line(vector, os_tool_splits_command_line());
     if (line == nullptr) {
         std::printf("%s: not run: no memory for its command line\n", stage.name);
         return -1;
     }
     char found[kPathBuffer];
-    int result = find_tool(program, vector, found);
-    if (result == 0)
+    int result = blocked ? -1 : find_tool(program, vector, found);
+    if (blocked)
+        std::printf("%s: not run (the assembler would not run), command line: %s\n", stage.name, line);
+    else if (result == 0)
         std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
     else
         std::printf("%s: %s %s (%s), command line: %s\n", stage.name, program,
@@ -375,25 +369,25 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
 // One stage. False when its program key gives nothing, so that the stage
 // does not run. Otherwise `status` is the tool's exit status, or -1 when no
 // tool was started (not found, not startable, an entry that cannot be
-// expanded, no memory for its vector). A dry run starts nothing.
-bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status) {
+// expanded, no memory for its vector). A dry run starts nothing, and
+// `blocked` tells it that the assembler would not run.
+bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status, bool blocked = false) {
     if (values.lengths[0] == 0) {
         trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
         if (run.switches[kDryRun] != 0)
             std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, stage.section);
         return false;
     }
-    char first[kPathBuffer];
-    bool program_fits = expand_program(stage, values, run, first);
+    bool program_fits = expand_program(stage, values, run);
     for (int k = 0; k <= kArgEntries && trace_enabled(); ++k)
         if (values.cut[k])
             note_cut_value(stage.name, stage.section, k == 0 ? stage.program_key : values.keys[k - 1]);
     char* vector[kSlots] = {};
     const char* bad_key = nullptr;
-    int error = fill_vector(stage, values, run, program_fits ? first : nullptr, vector, bad_key);
+    int error = fill_vector(stage, values, run, program_fits, vector, bad_key);
     if (run.switches[kDryRun] != 0) {
         if (error == 0) trace_command_line(stage, vector);
-        status = dry_stage(stage, values.program, vector, error, bad_key);
+        status = dry_stage(stage, values.program, vector, error, bad_key, blocked);
     } else if (error != 0) {
         errno = error;
         status = -1;
@@ -466,7 +460,7 @@ int run_stages(const Run& run, StageValues& values) {
     }
     int assembler = status;
     read_stage(run, kLinker, values);
-    if (!run_stage(kLinker, values, run, status)) status = 0;
+    if (!run_stage(kLinker, values, run, status, assembler != 0)) status = 0;
     if (dry) {
         trace("run ends: dry run, nothing was started");
         return assembler != 0 ? assembler : status;

@@ -33,6 +33,9 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
                       std::strerror(value));
             break;
         }
+        case Candidate::no_path:
+            trace("PATH is %s, so there was nowhere to look", candidate == nullptr ? "not set" : "empty");
+            break;
         case Candidate::empty_entry:
             trace("PATH entry \"\" (empty) ends the search; later entries are not tried");
             break;
@@ -52,14 +55,15 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
 }
 
 // The search's end in a dry run: the file it found, and whether the start
-// would be refused.
+// would be refused or fail.
 int dry_launch(const char* file, const char* const* vector) {
     std::size_t n = std::strlen(file);
     if (n > kMaxChars) n = kMaxChars;
     std::memcpy(dry_found, file, n);
     dry_found[n] = '\0';
-    char* command_line = build_command_line(vector);
+    char* command_line = build_command_line(vector, os_tool_splits_command_line());
     errno = command_line == nullptr ? ENOMEM : os_refuse_start(file, vector[0], command_line);
+    if (errno == 0) errno = os_check_start(file);
     std::free(command_line);
     return errno == 0 ? 0 : -1;
 }
@@ -75,7 +79,7 @@ SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) 
 bool file_exists(const char* path) { return os_file_exists(path); }
 
 int launch_file(const char* file, const char* const* vector) {
-    char* command_line = build_command_line(vector);
+    char* command_line = build_command_line(vector, os_tool_splits_command_line());
     if (command_line == nullptr) {
         errno = ENOMEM;
         return -1;

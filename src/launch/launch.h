@@ -28,6 +28,8 @@ enum class Candidate {
     absent,          // the existence test failed; the value is its error number
     found,           // it exists and is about to be started; the value is 0
     not_started,     // it exists but could not be started; the value is the error number
+    no_path,         // PATH names no directory (empty, or separators only): the text is
+                     // its value, null when it is not set; the value is 0
     empty_entry,     // a PATH entry of quotes alone; the text is empty, the value 0
     long_entry,      // a PATH entry of 258 characters or more; the text is its first 258
     long_candidate,  // the text is a PATH entry with its separator, the value the length
@@ -64,9 +66,14 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector);
 // (Windows rules); the first candidate that exists is started.
 int try_launch(const SearchOps& ops, const char* name, const char* const* vector);
 
-// The value of an environment variable, its name matched without regard to
-// case, first match in environment order; null when there is none.
-const char* find_env_value(const char* const* environment, const char* variable);
+// The value of an environment variable, first match in environment order;
+// null when there is none. Names match without regard to case under the
+// Windows rules (Path is PATH there), exactly under the POSIX rules.
+const char* find_env_value(const PathSyntax& syntax, const char* const* environment, const char* variable);
+
+// True when some entry's name begins with `prefix`, matched as
+// find_env_value matches names.
+bool any_env_name_begins(const PathSyntax& syntax, const char* const* environment, const char* prefix);
 
 // Copies the next entry of a PATH value into `buffer`, skipping empty
 // entries and dropping double quotes (which may hold the separator).
@@ -81,7 +88,10 @@ int launch_file(const char* file, const char* const* vector);
 bool file_exists(const char* path);
 
 // The command line for a tool argument vector: slot 0, then the slots from
-// 1 up to the first null slot, joined by single blanks, nothing added; slot
-// 0 alone when every one of those slots holds an empty text.
-// Null when its memory cannot be obtained; the caller frees it.
-char* build_command_line(const char* const* vector);
+// 1 up to the first null slot, joined by single blanks; slot 0 alone when
+// every one of those slots holds an empty text. With `quote_program` (for a
+// tool that splits its own command line, os_tool_splits_command_line())
+// slot 0 stands in double quotes when it holds a blank or a tab and no
+// double quote, so that the tool reads its own name whole; nothing else is
+// added. Null when its memory cannot be obtained; the caller frees it.
+char* build_command_line(const char* const* vector, bool quote_program);

@@ -102,7 +102,7 @@ bool is_network_path(const PathSyntax& syntax, const char* path) {
 bool tries_where_it_stands(const SearchOps& ops, const char* name) {
     if (last_component(*ops.syntax, name) != std::string_view::npos) return true;
     return ops.syntax->windows &&
-           find_env_value(ops.environment, "NoDefaultCurrentDirectoryInExePath") == nullptr;
+           find_env_value(*ops.syntax, ops.environment, "NoDefaultCurrentDirectoryInExePath") == nullptr;
 }
 
 // Whether the name names one place, where alone it is tried. Appended to a
@@ -116,6 +116,15 @@ bool names_one_place(const PathSyntax& syntax, std::string_view name) {
     if (name.size() >= 2 && name[1] == ':' && !is_trail_byte(syntax, name, 1)) return true;
     std::size_t dots = name.find_first_not_of('.');
     return (dots == 1 || dots == 2) && is_separator(syntax, name[dots]);
+}
+
+// True when the environment entry begins with the first `n` characters of
+// `name`: Windows names carry no case, POSIX names do.
+bool name_begins(const PathSyntax& syntax, const char* entry, const char* name, std::size_t n) {
+    if (!syntax.windows) return std::strncmp(entry, name, n) == 0;
+    std::size_t i = 0;
+    while (i < n && entry[i] != '\0' && ascii_lower(entry[i]) == ascii_lower(name[i])) ++i;
+    return i == n;
 }
 
 // Whether the walk goes on behind a candidate that failed with errno:
@@ -159,8 +168,10 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
         result = try_launch(ops, name, vector);
         if (result != -1 || errno != ENOENT || one_place) return result;
     }
-    const char* rest = find_env_value(ops.environment, "PATH");
-    if (rest == nullptr) {
+    const char* rest = find_env_value(syntax, ops.environment, "PATH");
+    const char separators[] = {list_separator(syntax), '\0'};
+    if (rest == nullptr || rest[std::strspn(rest, separators)] == '\0') {
+        notify(ops, rest, Candidate::no_path, 0);
         errno = ENOENT;
         return -1;
     }
@@ -209,15 +220,19 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
     return result;
 }
 
-const char* find_env_value(const char* const* environment, const char* variable) {
+const char* find_env_value(const PathSyntax& syntax, const char* const* environment, const char* variable) {
     std::size_t n = std::strlen(variable);
-    for (; environment != nullptr && *environment != nullptr; ++environment) {
-        const char* entry = *environment;
-        std::size_t i = 0;
-        while (i < n && entry[i] != '\0' && ascii_lower(entry[i]) == ascii_lower(variable[i])) ++i;
-        if (i == n && entry[n] == '=') return entry + n + 1;
-    }
+    for (; environment != nullptr && *environment != nullptr; ++environment)
+        if (name_begins(syntax, *environment, variable, n) && (*environment)[n] == '=')
+            return *environment + n + 1;
     return nullptr;
+}
+
+bool any_env_name_begins(const PathSyntax& syntax, const char* const* environment, const char* prefix) {
+    std::size_t n = std::strlen(prefix);
+    for (; environment != nullptr && *environment != nullptr; ++environment)
+        if (name_begins(syntax, *environment, prefix, n)) return true;
+    return false;
 }
 
 const char* next_path_entry(const PathSyntax& syntax, const char* rest, char* buffer, std::size_t limit) {

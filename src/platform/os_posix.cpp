@@ -248,6 +248,14 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     return -1;
 }
 
+int os_check_start(const char* file) {
+    struct stat st;
+    if (stat(file, &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return EACCES;
+    // By the effective ids, as the start itself goes by them.
+    return faccessat(AT_FDCWD, file, X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
 bool os_start_refused() { return false; }
 
 int os_refuse_start(const char*, const char*, const char*) { return 0; }

@@ -1,7 +1,7 @@
 // The Windows platform: GetModuleFileNameA, the system's profile calls,
 // GetFileAttributesA and CreateProcessA, the log file and the console. The
 // command line reaches the tool exactly as build_command_line made it;
-// nothing is quoted or escaped.
+// nothing more is quoted or escaped here.
 #include "platform/os_win32.h"
 
 #include <fcntl.h>
@@ -435,6 +435,15 @@ int os_start_and_wait(const char* file, const char* program, const char* command
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return status;
+}
+
+int os_check_start(const char* file) {
+    DWORD attributes = GetFileAttributesA(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return 0;
+    // What CreateProcessA gives for a folder, so that os_start_failure
+    // explains it as it explains a start that failed.
+    g_start_error = ERROR_ACCESS_DENIED;
+    return EACCES;
 }
 
 bool os_start_refused() { return start_refused_here(); }
