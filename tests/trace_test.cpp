@@ -85,25 +85,23 @@ TEST(StatusText, ExceptionCodesInHexadecimalWithTheirNames) {
     struct Row {
         long long status;
         const char* text;
-    } rows[] = {
-        {0, "0"},
-        {-1, "-1"},
-        {-2, "-2"},
-        {255, "255"},
-        {0xBFFFFFFF, "-1073741825"},
-        {0xC0000000, "0xC0000000"},
-        {0xC0000005, "0xC0000005 (access violation)"},
-        {0xC0000135, "0xC0000135 (a DLL it needs was not found)"},
-        {0xC0000142, "0xC0000142 (a DLL failed to start)"},
-        {0xC00000FD, "0xC00000FD (stack overflow)"},
-        {0xC0000409, "0xC0000409 (stack buffer overrun)"},
-        {0xC000001D, "0xC000001D (illegal instruction)"},
-        {0xC0000094, "0xC0000094 (integer division by zero)"},
-        {0xC000013A, "0xC000013A (ended by Ctrl+C)"},
-        {0xC0000136, "0xC0000136"},
-        {0xEFFFFFFF, "0xEFFFFFFF"},
-        {0xF0000000, "-268435456"},
-    };
+    } rows[] = {{0, "0"},
+                {-1, "-1"},
+                {-2, "-2"},
+                {255, "255"},
+                {0xBFFFFFFF, "-1073741825"},
+                {0xC0000000, "0xC0000000"},
+                {0xC0000005, "0xC0000005 (access violation)"},
+                {0xC0000135, "0xC0000135 (a DLL it needs was not found)"},
+                {0xC0000142, "0xC0000142 (a DLL failed to start)"},
+                {0xC00000FD, "0xC00000FD (stack overflow)"},
+                {0xC0000409, "0xC0000409 (stack buffer overrun)"},
+                {0xC000001D, "0xC000001D (illegal instruction)"},
+                {0xC0000094, "0xC0000094 (integer division by zero)"},
+                {0xC000013A, "0xC000013A (ended by Ctrl+C)"},
+                {0xC0000136, "0xC0000136"},
+                {0xEFFFFFFF, "0xEFFFFFFF"},
+                {0xF0000000, "-268435456"}};
     for (const Row& row : rows) {
         char text[64];
         int status = static_cast<int>(static_cast<unsigned int>(row.status));
