@@ -16,17 +16,13 @@ cpack=$1 build=$2 source=$3 version=$4 root=${5:-}
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-deb-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "deb test: $*" >&2; exit 1; }
-# A directory of its own holds none of the libraries that a build linked
-# dynamically (the sanitizer's) depends on; the driver runs with the
-# machine's all the same.
-force=
 if [ -z "$root" ]; then
-    root=$tmp/system force=--force-depends
+    root=$tmp/system
     mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
     touch "$root/var/lib/dpkg/status"
 fi
 sys=${root%/}
-dpkg() { command dpkg --root="$root" $force "$@"; }
+dpkg() { command dpkg --root="$root" "$@"; }
 files() { find "$sys/etc" "$sys/usr" 2>/dev/null | sort; }
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/old" >/dev/null || fail "cpack -G DEB failed"
