@@ -298,15 +298,16 @@ void trace_result(const Stage& stage, int status, double started) {
         return;
     }
     double seconds = os_seconds() - started;
-    char text[64];
-    status_text(os_status_seen(status), text, sizeof text);
-    if (signal != 0 && name != nullptr)
+    if (signal != 0 && name != nullptr) {
         trace("%s: killed by %s (status %d) after %.3f s", stage.name, name, os_status_seen(status), seconds);
-    else if (signal != 0)
+    } else if (signal != 0) {
         trace("%s: killed by signal %d (status %d) after %.3f s", stage.name, signal, os_status_seen(status),
               seconds);
-    else
+    } else {
+        char text[64];
+        status_text(os_status_seen(status), text, sizeof text);
         trace("%s: exit status %s after %.3f s", stage.name, text, seconds);
+    }
 }
 
 // Keeps the words for a tool that did not speak for itself: one that was
@@ -336,6 +337,16 @@ void remember_tool_failure(const Stage& stage, const char* program, int status) 
         status_text(status, text, sizeof text);
         remember_failure("%s: %s was ended by exception %s", stage.name, program, text);
     }
+}
+
+// Keeps the words for a stage that started nothing of its own accord: no
+// memory for its arguments (ENOMEM), or `bad_key` too long once expanded.
+void remember_stage_refused(const Stage& stage, int error, const char* bad_key) {
+    if (error == ENOMEM)
+        remember_failure("%s: not run: no memory for its arguments", stage.name);
+    else
+        remember_failure("%s: not run: %s cannot be expanded: the result would be longer than %d characters",
+                         stage.name, bad_key, static_cast<int>(kMaxChars));
 }
 
 // What the dry run says of a stage, on standard output; `blocked` when an
@@ -392,12 +403,7 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         errno = error;
         status = -1;
         trace_result(stage, status, 0);
-        if (tells_failure(run) && error == ENOMEM)
-            remember_failure("%s: not run: no memory for its arguments", stage.name);
-        else if (tells_failure(run))
-            remember_failure(
-                "%s: not run: %s cannot be expanded: the result would be longer than %d characters",
-                stage.name, bad_key, static_cast<int>(kMaxChars));
+        if (tells_failure(run)) remember_stage_refused(stage, error, bad_key);
     } else {
         trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when

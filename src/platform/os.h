@@ -81,7 +81,9 @@ bool os_file_exists(const char* path);
 // errno set when nothing was started or the wait failed.
 int os_start_and_wait(const char* file, const char* program, const char* command_line);
 
-// Why os_start_and_wait could not start `file` (EACCES: a folder; on POSIX no executable regular file), or 0.
+// Why os_start_and_wait could not start `file`, which exists, without
+// starting it: EACCES for a folder, and on POSIX for anything but a regular
+// file the user may execute; 0 when nothing stands in the way.
 int os_check_start(const char* file);
 
 // True when the last os_start_and_wait started nothing because the driver
