@@ -5,5 +5,6 @@
 
 int main(int argc, char** argv) {
     os_init();
+    os_take_arguments(argc, argv);
     return run_build(argc, argv);
 }

@@ -33,6 +33,13 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
                       std::strerror(value));
             break;
         }
+        case Candidate::lost_entry: {
+            char why[128];
+            const char* remedy = nullptr;
+            os_lost_words(static_cast<unsigned long>(value), why, sizeof why, remedy);
+            trace("PATH entry %s is skipped: %s; %s", candidate, why, remedy);
+            break;
+        }
         case Candidate::no_path:
             trace("PATH is %s, so there was nowhere to look", candidate == nullptr ? "not set" : "empty");
             break;
@@ -70,8 +77,8 @@ int dry_launch(const char* file, const char* const* vector) {
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
     return SearchOps{
-        &os_path_syntax(), file_exists, launch, os_environment(), trace_enabled() ? trace_candidate : nullptr,
-        os_start_refused};
+        &os_path_syntax(), file_exists,           launch, os_environment(), trace_enabled() ? trace_candidate : nullptr,
+        os_start_refused,  os_lost_character};
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ enum class Candidate {
     absent,          // the existence test failed; the value is its error number
     found,           // it exists and is about to be started; the value is 0
     not_started,     // it exists but could not be started; the value is the error number
+    lost_entry,      // a PATH entry that lost a character, skipped: the text is the entry,
+                     // the value that character's code point (lost_character)
     no_path,         // PATH names no directory (empty, or separators only): the text is
                      // its value, null when it is not set; the value is 0
     empty_entry,     // a PATH entry of quotes alone; the text is empty, the value 0
@@ -49,6 +51,11 @@ struct SearchOps {
     // itself (a command script the interpreter would misread): the search
     // ends there, along a network path too. Null: never.
     bool (*refused)() = nullptr;
+    // The code point of the first character that the environment's text
+    // from `begin` to `end` lost on its way from the system, 0 for none: a
+    // PATH entry that lost one names no directory that is there. Null:
+    // none ever is.
+    unsigned long (*lost_character)(const char* begin, const char* end) = nullptr;
 };
 
 // The search over given operations: the name where it stands, then along

@@ -190,11 +190,17 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
     std::string_view name_text(name, name_len);
     std::size_t mark = last_separator(syntax, name_text);
     bool has_extension = has_char(syntax, name_text.substr(mark == std::string_view::npos ? 0 : mark), '.');
-    while ((rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr || dir[0] != '\0') {
+    for (const char* entry = rest;
+         (rest = next_path_entry(syntax, rest, dir, kMaxChars)) != nullptr || dir[0] != '\0'; entry = rest) {
         // An entry too long leaves its first characters; a quoted empty one, none.
         if (rest == nullptr || dir[0] == '\0') {
             notify(ops, dir, rest == nullptr ? Candidate::long_entry : Candidate::empty_entry, 0);
             break;
+        }
+        unsigned long lost = ops.lost_character != nullptr ? ops.lost_character(entry, rest) : 0;
+        if (lost != 0) {
+            notify(ops, dir, Candidate::lost_entry, static_cast<int>(lost));
+            continue;
         }
         std::size_t len = std::strlen(dir);
         // False when the separator in front of the name is not one: behind a

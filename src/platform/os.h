@@ -19,12 +19,36 @@
 // bytes on Windows). Called by the process entry before anything else.
 void os_init();
 
+// Takes the arguments from the system's own form of the command line,
+// split by a C runtime's rules, each character turned into the driver's
+// code page exactly: "?" stands for one that has none there, never a
+// look-alike. Replaces what the process entry got from the C runtime on
+// Windows, where that is converted with look-alikes ("O" for U+03A9);
+// changes nothing on POSIX, where arguments arrive as bytes.
+void os_take_arguments(int& argc, char**& argv);
+
+// The first argument (1 and up) that the driver must not pass on, 0 when
+// every one may pass: one for which os_take_arguments put "?", or (UTF-8
+// build) one holding a character that a tool reading its command line in
+// the system's code page would read as ASCII punctuation or a blank ("
+// for U+FF02). `why` (size bytes) receives the character and the reason,
+// `remedy` what the user can do. Always 0 on POSIX.
+int os_refused_argument(char* why, std::size_t size, const char*& remedy);
+
+// Why a text from the system lost the character `code`, in words ("U+03A9
+// has no form in code page 1252"), and what the user can do.
+void os_lost_words(unsigned long code, char* why, std::size_t size, const char*& remedy);
+
 // The platform's path syntax, with its lead bytes.
 const PathSyntax& os_path_syntax();
 
 // Full path of the running executable into `out` (kPathBuffer bytes).
-// False when it is unknown, was cut or is longer than kMaxChars.
+// False when it is unknown, was cut, is longer than kMaxChars or holds a
+// character that the code page has no form for (os_executable_lost).
 bool os_executable_path(char* out);
+
+// That character of the last os_executable_path, 0 when there was none.
+unsigned long os_executable_lost();
 
 // String lookup in an INI file: the value of `key` in `section`, at most
 // out_size - 1 characters, terminated. Returns the characters placed; 0 for
@@ -134,12 +158,6 @@ double os_seconds();
 // themselves, split from the command line by the driver (POSIX).
 bool os_tool_splits_command_line();
 
-// True when `path`, as the system handed it over, holds "?" for characters
-// that the ANSI code page lacks: no Windows file name holds "?", so only
-// the ANSI build in a code page other than UTF-8 gets such a path. Always
-// false on POSIX.
-bool os_path_lost_characters(const char* path);
-
 // True when the driver is the only process attached to its console and
 // that console has a window, so that it was made for the driver and closes
 // when it ends. Always false on POSIX.
@@ -152,5 +170,12 @@ bool os_input_is_console();
 void os_pause(const char* prompt);
 
 // The environment as the driver received it: "NAME=value" entries in the
-// order the system gave them, ended by a null pointer.
+// order the system gave them, ended by a null pointer. On Windows each
+// character is turned into the code page exactly, "?" standing for one
+// that has no form there.
 const char* const* os_environment();
+
+// The first character that the text from `begin` to `end`, part of an
+// entry of os_environment(), lacks where it holds "?" for it: its code
+// point, 0 when every character came over. Always 0 on POSIX.
+unsigned long os_lost_character(const char* begin, const char* end);

@@ -96,7 +96,18 @@ void os_init() {
     if (!pipe_signal_default) sigaction(SIGPIPE, &old, nullptr);
 }
 
+void os_take_arguments(int&, char**&) {}
+
+int os_refused_argument(char*, std::size_t, const char*&) { return 0; }
+
+void os_lost_words(unsigned long, char* why, std::size_t size, const char*& remedy) {
+    if (size > 0) why[0] = '\0';
+    remedy = "";
+}
+
 const PathSyntax& os_path_syntax() { return posix_syntax(); }
+
+unsigned long os_executable_lost() { return 0; }
 
 bool os_executable_path(char* out) {
     ssize_t n = readlink("/proc/self/exe", out, kPathBuffer);
@@ -316,7 +327,6 @@ double os_seconds() {
 
 bool os_tool_splits_command_line() { return false; }
 
-bool os_path_lost_characters(const char*) { return false; }
 
 bool os_owns_console() { return false; }
 
@@ -330,3 +340,5 @@ void os_pause(const char* prompt) {
 }
 
 const char* const* os_environment() { return environ; }
+
+unsigned long os_lost_character(const char*, const char*) { return 0; }
