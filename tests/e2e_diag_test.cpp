@@ -594,6 +594,8 @@ TEST_F(DiagTest, LogLinesAreStampedAndSayWhatTheTraceSays) {
 // A log that cannot be opened changes nothing but one line on it: on
 // standard error, or in the trace when that is on.
 TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
+    std::string long_log = root + "/" + std::string(259 - root.size(), 'l');
+    std::string too_long = error_text("ENAMETOOLONG", ENAMETOOLONG);
     struct Case {
         std::string debug;  // more of [DEBUG]
         Env env;
@@ -613,6 +615,13 @@ TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
         {"",
          {"TOLVANE_LOG=missing/y.log"},
          "log " + root + "/project/missing/y.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
+        // Too long to be named whole: no log, rather than one cut to another name.
+        {"",
+         {"TOLVANE_LOG=" + long_log},
+         "log " + long_log.substr(0, 256) + "...: cannot be opened: " + too_long},
+        {"LOG=" + long_log + "\n",
+         {},
+         "log " + long_log.substr(0, 256) + "...: cannot be opened: " + too_long},
     };
     config("ASMLIST_01=@1\n", "LNKLIST_01=@1.o\n", "[DEBUG]\nVIEW=1\n");
     ProcessResult plain = run_src();
@@ -813,9 +822,6 @@ TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
          "VIEW in [DEBUG] is longer than 259 characters and was cut there",
          1},
         {"[DEBUG]\nTRACE=1\nLOG=" + std::string(300, 'l'), {"TOLVANE_LOG=" + log259}, nullptr},
-        {"[DEBUG]\nTRACE=1\n",
-         {"TOLVANE_LOG=" + log259 + "l"},
-         "TOLVANE_LOG is longer than 259 characters and was cut there"},
     };
     for (const Case& c : cases) {
         config("", "", c.head);
@@ -830,6 +836,8 @@ TEST_F(DiagTest, TraceNamesSwitchValuesThatAreNotNumbers) {
             EXPECT_EQ(trace[1], c.line);
         }
     }
+    // 259 characters name a log whole.
+    EXPECT_NE(read_file(log259).find("run ends: "), std::string::npos);
 }
 
 // How a stage ended, in words and with the status the caller sees; and
@@ -902,6 +910,16 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
          {"assembler: exit status " + dll + " after T s",
           "run ends: the assembler was ended by exception " + dll, "exit status " + dll + ", T s in all"},
          "assembler: " + asm_tool + " was ended by exception " + dll},
+        {"tool exits with -1",
+         asm_tool,
+         "",
+         "src.s",
+         "-1",
+         -1,
+         1,
+         {"assembler: exit status -1 after T s", "run ends: the assembler failed (status -1)",
+          "exit status -1, T s in all"},
+         ""},
 #else
         {"tool exits with 255",
          asm_tool,

@@ -5,11 +5,14 @@
 // touched.
 #pragma once
 
+// Checks a printf-like function's arguments: the format is parameter `f`,
+// the values begin at `a`.
 #if defined(__GNUC__)
-#define TOLVANE_PRINTF_LIKE __attribute__((format(printf, 1, 2)))
+#define TOLVANE_PRINTF_AT(f, a) __attribute__((format(printf, f, a)))
 #else
-#define TOLVANE_PRINTF_LIKE
+#define TOLVANE_PRINTF_AT(f, a)
 #endif
+#define TOLVANE_PRINTF_LIKE TOLVANE_PRINTF_AT(1, 2)
 
 #include <cstddef>
 

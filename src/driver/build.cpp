@@ -38,24 +38,19 @@ struct StageValues {
     bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
 };
 
-// The line that a run which failed without a tool's own word writes on
-// standard error when the user asked to hear of failures (EXITCODE on, or
-// a pause about to keep the window open) and the trace is not on to say
-// it: why no tool ran, or what ended the tool. Empty while there is none.
-char failure_words[3 * kPathBuffer + 512];
-
-// Whether the run keeps its failure's words for that line. The trace says
-// it in its own lines, and a dry run on standard output.
+// Whether the run keeps its failure's words for the line on standard
+// error. The trace says it in its own lines, and a dry run on standard
+// output.
 bool tells_failure(const Run& run) {
     return run.switches[kTrace] == 0 && run.switches[kDryRun] == 0 &&
            (run.switches[kExitCode] != 0 || run.switches[kPause] != 0);
 }
 
-void remember_failure(const char* format, ...) TOLVANE_PRINTF_LIKE;
-void remember_failure(const char* format, ...) {
+void remember_failure(Run& run, const char* format, ...) TOLVANE_PRINTF_AT(2, 3);
+void remember_failure(Run& run, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::vsnprintf(failure_words, sizeof failure_words, format, args);
+    std::vsnprintf(run.failure, sizeof run.failure, format, args);
     va_end(args);
 }
 
@@ -131,10 +126,12 @@ void read_first(Run& run, StageValues& values) {
     run.log[0] = '\0';
     if (run.have_config && run.argc >= 2) os_profile_lookup(run.config, queries, count);
     take_lengths(values, queries + kSwitchCount + 1);
+    run.log_too_long = queries[kSwitchCount].cut;
     for (int i = 0; i < kSwitchCount; ++i)
         if (run.variables[i] != nullptr) run.switches[i] = integer_of(run.variables[i]);
     if (run.log_variable != nullptr) {
         std::size_t n = std::strlen(run.log_variable);
+        run.log_too_long = n > kMaxChars;
         if (n > kMaxChars) n = kMaxChars;
         std::memcpy(run.log, run.log_variable, n);
         run.log[n] = '\0';
@@ -313,39 +310,40 @@ void trace_result(const Stage& stage, int status, double started) {
 // Keeps the words for a tool that did not speak for itself: one that was
 // not started, was killed by a signal or ended by an exception. errno is
 // the launch's.
-void remember_tool_failure(const Stage& stage, const char* program, int status) {
+void remember_tool_failure(Run& run, const Stage& stage, const char* program, int status) {
     int signal = os_last_signal();
     if (status == -1 && errno == ENOENT) {
-        remember_failure("%s: %s was not found; TOLVANE_TRACE=1 shows where it was looked for", stage.name,
-                         program);
+        remember_failure(run, "%s: %s was not found; TOLVANE_TRACE=1 shows where it was looked for",
+                         stage.name, program);
     } else if (status == -1 && errno != 0) {
         // The words name the reason where the error number alone would
         // mislead, as the trace does.
         const char* words = os_start_failure(program, errno);
         remember_failure(
-            "%s: %s could not be started: %s (%s); TOLVANE_TRACE=1 shows where it was looked for", stage.name,
-            program, words != nullptr ? words : error_name(errno),
+            run, "%s: %s could not be started: %s (%s); TOLVANE_TRACE=1 shows where it was looked for",
+            stage.name, program, words != nullptr ? words : error_name(errno),
             words != nullptr ? error_name(errno) : std::strerror(errno));
     } else if (signal != 0) {
         const char* name = signal_name(signal);
         if (name != nullptr)
-            remember_failure("%s: %s was killed by %s", stage.name, program, name);
+            remember_failure(run, "%s: %s was killed by %s", stage.name, program, name);
         else
-            remember_failure("%s: %s was killed by signal %d", stage.name, program, signal);
+            remember_failure(run, "%s: %s was killed by signal %d", stage.name, program, signal);
     } else if (is_exception_status(status)) {
         char text[64];
         status_text(status, text, sizeof text);
-        remember_failure("%s: %s was ended by exception %s", stage.name, program, text);
+        remember_failure(run, "%s: %s was ended by exception %s", stage.name, program, text);
     }
 }
 
 // Keeps the words for a stage that started nothing of its own accord: no
 // memory for its arguments (ENOMEM), or `bad_key` too long once expanded.
-void remember_stage_refused(const Stage& stage, int error, const char* bad_key) {
+void remember_stage_refused(Run& run, const Stage& stage, int error, const char* bad_key) {
     if (error == ENOMEM)
-        remember_failure("%s: not run: no memory for its arguments", stage.name);
+        remember_failure(run, "%s: not run: no memory for its arguments", stage.name);
     else
-        remember_failure("%s: not run: %s cannot be expanded: the result would be longer than %d characters",
+        remember_failure(run,
+                         "%s: not run: %s cannot be expanded: the result would be longer than %d characters",
                          stage.name, bad_key, static_cast<int>(kMaxChars));
 }
 
@@ -382,7 +380,8 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
 // tool was started (not found, not startable, an entry that cannot be
 // expanded, no memory for its vector). A dry run starts nothing, and
 // `blocked` tells it that the assembler would not run.
-bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& status, bool blocked = false) {
+bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, bool blocked = false) {
+    run.tool_ran = false;
     if (values.lengths[0] == 0) {
         trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
         if (run.switches[kDryRun] != 0)
@@ -403,7 +402,7 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         errno = error;
         status = -1;
         trace_result(stage, status, 0);
-        if (tells_failure(run)) remember_stage_refused(stage, error, bad_key);
+        if (tells_failure(run)) remember_stage_refused(run, stage, error, bad_key);
     } else {
         trace_command_line(stage, vector);
         // The listing must come before anything the tool writes, also when
@@ -411,8 +410,11 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
         std::fflush(stdout);
         double started = trace_enabled() ? os_seconds() : 0;
         status = run_tool(values.program, vector);
+        // A tool of its own may end with -1 too; only the launch's error
+        // number tells the two apart.
+        run.tool_ran = status != -1 || errno == 0;
         if (trace_enabled()) trace_result(stage, status, started);
-        if (status != 0 && tells_failure(run)) remember_tool_failure(stage, values.program, status);
+        if (status != 0 && tells_failure(run)) remember_tool_failure(run, stage, values.program, status);
     }
     release_vector(vector);
     return true;
@@ -420,13 +422,13 @@ bool run_stage(const Stage& stage, StageValues& values, const Run& run, int& sta
 
 // A configuration that is no file to read gives no ASSEMBLER either; only
 // the words tell the two apart.
-void remember_no_assembler(const Run& run) {
+void remember_no_assembler(Run& run) {
     int error = 0;
     if (os_file_state(run.config, error) != FileState::readable) {
-        describe_no_config(run, failure_words, sizeof failure_words);
+        describe_no_config(run, run.failure, sizeof run.failure);
         return;
     }
-    remember_failure("assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
+    remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
                      run.config);
 }
 
@@ -449,7 +451,7 @@ void trace_failure(const Stage& stage, int status) {
 // configured, 0 when the linker is not (a build without a link step). A
 // dry run goes through both stages and returns -1 when either would fail
 // to start its tool.
-int run_stages(const Run& run, StageValues& values) {
+int run_stages(Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
     if (!run_stage(kAssembler, values, run, status)) {
@@ -497,16 +499,16 @@ int finish(const Run& run, int status) {
         status_text(os_status_seen(result), text, sizeof text);
         if (!exit_code)
             trace("exit status %s (EXITCODE is off), %.3f s in all", text, seconds);
-        else if (status == -1)
+        else if (status == -1 && !run.tool_ran)
             trace("exit status %s: no tool was started, %.3f s in all", text, seconds);
         else
             trace("exit status %s, %.3f s in all", text, seconds);
     }
     bool pause = run.switches[kPause] != 0 &&
                  should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console());
-    if (failure_words[0] != '\0' && (exit_code || pause)) {
+    if (run.failure[0] != '\0' && (exit_code || pause)) {
         std::fflush(stdout);
-        std::fprintf(stderr, "tolvane: %s\n", failure_words);
+        std::fprintf(stderr, "tolvane: %s\n", run.failure);
     }
     if (pause) {
         std::fflush(stdout);
@@ -571,7 +573,7 @@ int run_build(int argc, char** argv) {
     if (run.switches[kView] != 0) list_arguments(argc, argv);
     if (!run.have_config || !readable) {
         if (dry) say_nothing_to_build(run);
-        if (tells_failure(run)) describe_no_config(run, failure_words, sizeof failure_words);
+        if (tells_failure(run)) describe_no_config(run, run.failure, sizeof run.failure);
         trace("run ends: no configuration");
         return finish(run, -1);
     }

@@ -59,16 +59,15 @@ bool log_path(const Run& run, char* out) {
 }
 
 // Names each switch whose deciding value is no number as a whole, and
-// each deciding value of the switches and LOG that was cut. The file's
-// texts take a reading of their own, made only for the trace.
+// each deciding value of the switches that was cut (a LOG too long is a
+// log that cannot be opened). The file's texts take a reading of their
+// own, made only for the trace.
 void note_switches(const Run& run, bool readable) {
-    char texts[kSwitchCount + 1][kPathBuffer];
-    ProfileQuery queries[kSwitchCount + 1];
+    char texts[kSwitchCount][kPathBuffer];
+    ProfileQuery queries[kSwitchCount];
     for (int i = 0; i < kSwitchCount; ++i)
         queries[i] = ProfileQuery{kSwitches[i].section, kSwitches[i].key, texts[i], kPathBuffer, 0, nullptr};
-    queries[kSwitchCount] =
-        ProfileQuery{kLog.section, kLog.key, texts[kSwitchCount], kPathBuffer, 0, nullptr};
-    if (readable) os_profile_lookup(run.config, queries, kSwitchCount + 1);
+    if (readable) os_profile_lookup(run.config, queries, kSwitchCount);
     for (int i = 0; i < kSwitchCount; ++i) {
         const Switch& s = kSwitches[i];
         if (run.variables[i] != nullptr) {
@@ -80,11 +79,6 @@ void note_switches(const Run& run, bool readable) {
         if (readable && queries[i].length > 0 && !profile_int_is_whole(texts[i]))
             trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
     }
-    if (run.log_variable == nullptr && queries[kSwitchCount].cut)
-        note_cut_value(nullptr, kLog.section, kLog.key);
-    if (run.log_variable != nullptr && std::strlen(run.log_variable) > kMaxChars)
-        trace("%s is longer than %d characters and was cut there", kLog.variable,
-              static_cast<int>(kMaxChars));
 }
 
 // True when `name` is a key that the driver reads in that section.
@@ -196,7 +190,11 @@ void state_words(FileState state, int error, char* out, std::size_t size) {
 int open_log(const Run& run, char* path) {
     if (run.log[0] == '\0') return 0;
     int error = 0;
-    if (!log_path(run, path)) {
+    // A name cut to fit would be a file that nobody named.
+    if (run.log_too_long) {
+        error = ENAMETOOLONG;
+        std::snprintf(path, kPathBuffer, "%.*s...", static_cast<int>(kMaxChars - 3), run.log);
+    } else if (!log_path(run, path)) {
         error = ENAMETOOLONG;
         std::snprintf(path, kPathBuffer, "%s", run.log);
     } else if (!os_log_open(path)) {

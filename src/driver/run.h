@@ -38,13 +38,22 @@ struct Run {
     const char* no_config;         // why there is none, when there is none
     char config_dir[kPathBuffer];  // what "<CONFIG_DIR>" stands for, with a configuration
     double started;                // when the trace began, in os_seconds()
+    bool log_too_long;             // LOG's value is longer than kMaxChars: no log is opened
+    bool tool_ran;                 // the last stage's tool was started, whatever its status
+    // The line that a run which failed without a tool's own word writes on
+    // standard error when the user asked to hear of failures (EXITCODE on,
+    // or a pause about to keep the window open) and the trace is not on to
+    // say it: why no tool ran, or what ended the tool. Empty while there is
+    // none.
+    char failure[3 * kPathBuffer + 512];
 };
 
 // Opens the log when the run names one; the error number when it cannot be
 // opened, else 0. `path` (kPathBuffer bytes) receives its full name: a
 // relative TOLVANE_LOG is taken from the current directory, as any name
 // given on a command line, a relative LOG in the file from the
-// configuration's directory.
+// configuration's directory. A value longer than kMaxChars is a log that
+// cannot be opened (ENAMETOOLONG), never one cut to another name.
 int open_log(const Run& run, char* path);
 
 // The trace's opening: version, configuration and its encoding where that
@@ -57,7 +66,7 @@ bool open_trace(const Run& run, int log_error, const char* log);
 
 // Says in the trace that the value of `key` was longer than kMaxChars
 // characters and was cut there: "assembler: ASMLIST_03 is longer than 259
-// characters and was cut there", or with a null `stage_name` "LOG in
+// characters and was cut there", or with a null `stage_name` "VIEW in
 // [DEBUG] is longer ...".
 void note_cut_value(const char* stage_name, const char* section, const char* key);
 
