@@ -24,7 +24,8 @@ struct ErrorName {
 #define TOLVANE_ERROR_NAME(e) \
     { e, #e }
 
-// The numbers a launch or an existence test can leave, on any platform.
+// The numbers a launch or an existence test can leave, on any platform,
+// and EILSEQ for a name that lost a character on its way from the system.
 constexpr ErrorName kErrorNames[] = {
     TOLVANE_ERROR_NAME(ENOENT),  TOLVANE_ERROR_NAME(EACCES),       TOLVANE_ERROR_NAME(ENOEXEC),
     TOLVANE_ERROR_NAME(ENOMEM),  TOLVANE_ERROR_NAME(ENOTDIR),      TOLVANE_ERROR_NAME(EISDIR),
@@ -33,6 +34,7 @@ constexpr ErrorName kErrorNames[] = {
     TOLVANE_ERROR_NAME(EIO),     TOLVANE_ERROR_NAME(EAGAIN),       TOLVANE_ERROR_NAME(EMFILE),
     TOLVANE_ERROR_NAME(ENFILE),  TOLVANE_ERROR_NAME(EFAULT),       TOLVANE_ERROR_NAME(ECHILD),
     TOLVANE_ERROR_NAME(EINTR),   TOLVANE_ERROR_NAME(ENOSYS),       TOLVANE_ERROR_NAME(EBADF),
+    TOLVANE_ERROR_NAME(EILSEQ),
 };
 
 #undef TOLVANE_ERROR_NAME

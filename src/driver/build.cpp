@@ -138,19 +138,37 @@ void read_first(Run& run, StageValues& values) {
     }
 }
 
+// True when the name (`what`: TOLVANE_INI, the executable's path) lost
+// the character `lost` on its way from the system: then run.no_config
+// says so, as no configuration is read rather than a look-alike's.
+bool lost_config_name(Run& run, const char* what, const char* remedy, unsigned long lost) {
+    if (lost == 0) return false;
+    char why[160];
+    const char* other = nullptr;
+    os_lost_words(lost, why, sizeof why, other);
+    std::snprintf(run.lost_name, sizeof run.lost_name, "%s: %s: %s; %s", what, why, remedy, other);
+    run.no_config = run.lost_name;
+    return true;
+}
+
 // Where the configuration is: TOLVANE_INI made absolute, or tolvane.ini
 // beside the executable.
 void locate_config(Run& run) {
     const char* named = run.ini_variable;
     run.whence = named != nullptr ? "from TOLVANE_INI" : "beside the executable";
     if (named != nullptr) {
+        if (lost_config_name(run, kIniVariable, "name another file",
+                             os_lost_character(named, named + std::strlen(named))))
+            return;
         run.have_config = os_absolute_path(named, run.config);
         run.no_config = "TOLVANE_INI made absolute is longer than 259 characters";
         return;
     }
     char exe[kPathBuffer];
     run.no_config = "the executable's path is unknown or longer than 259 characters";
-    if (!os_executable_path(exe)) return;
+    bool known = os_executable_path(exe);
+    if (lost_config_name(run, "the executable's path", "move the folder", os_executable_lost()) || !known)
+        return;
     run.no_config = "its path would be longer than 259 characters";
     run.have_config = config_path_from(os_path_syntax(), exe, run.config);
 }
@@ -485,6 +503,24 @@ int run_stages(Run& run, StageValues& values) {
     return 0;
 }
 
+// True when an argument cannot be passed on as the user gave it (it lost
+// a character, or a tool would read a look-alike): the run then ends as a
+// stage that starts nothing of its own accord ends.
+bool argument_refused(Run& run) {
+    char why[160];
+    const char* remedy = nullptr;
+    int n = os_refused_argument(why, sizeof why, remedy);
+    if (n == 0) return false;
+    char words[sizeof run.failure];
+    std::snprintf(words, sizeof words, "argument %d (%s): %s, so nothing was started; %s", n, run.argv[n],
+                  why, remedy);
+    trace("%s", words);
+    trace("run ends: argument %d cannot be passed on", n);
+    if (run.switches[kDryRun] != 0) std::printf("%s\n", words);
+    if (tells_failure(run)) remember_failure(run, "%s", words);
+    return true;
+}
+
 void list_arguments(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) std::printf("%d:%s\n", i, argv[i]);
 }
@@ -577,5 +613,6 @@ int run_build(int argc, char** argv) {
         trace("run ends: no configuration");
         return finish(run, -1);
     }
+    if (argument_refused(run)) return finish(run, -1);
     return finish(run, run_stages(run, values));
 }

@@ -190,8 +190,17 @@ void state_words(FileState state, int error, char* out, std::size_t size) {
 int open_log(const Run& run, char* path) {
     if (run.log[0] == '\0') return 0;
     int error = 0;
-    // A name cut to fit would be a file that nobody named.
-    if (run.log_too_long) {
+    const char* named = run.log_variable;
+    unsigned long lost = named != nullptr ? os_lost_character(named, named + std::strlen(named)) : 0;
+    // A name cut to fit, or a look-alike's, would be a file that nobody
+    // named.
+    if (lost != 0) {
+        char why[160];
+        const char* remedy = nullptr;
+        os_lost_words(lost, why, sizeof why, remedy);
+        error = EILSEQ;
+        std::snprintf(path, kPathBuffer, "%s (%s; %s)", kLog.variable, why, remedy);
+    } else if (run.log_too_long) {
         error = ENAMETOOLONG;
         std::snprintf(path, kPathBuffer, "%.*s...", static_cast<int>(kMaxChars - 3), run.log);
     } else if (!log_path(run, path)) {
@@ -228,11 +237,6 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     char code_page[128];
     os_describe_code_page(code_page, sizeof code_page);
     if (code_page[0] != '\0') trace("code page: %s", code_page);
-    if (run.have_config && run.argc >= 2 && os_path_lost_characters(run.config))
-        trace(
-            "configuration path: \"?\" stands for a character the code page lacks, so no file of that "
-            "name can be found; the UTF-8 build (tolvane-%s-win64-utf8.zip) takes every character",
-            TOLVANE_VERSION);
     if (log_error != 0)
         trace("log %s: cannot be opened: %s (%s)", log, error_name(log_error), std::strerror(log_error));
     bool readable = state == FileState::readable;

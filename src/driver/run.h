@@ -36,6 +36,7 @@ struct Run {
     bool have_config;
     const char* whence;            // where the configuration's name came from
     const char* no_config;         // why there is none, when there is none
+    char lost_name[256];           // no_config's words for a name that lost a character
     char config_dir[kPathBuffer];  // what "<CONFIG_DIR>" stands for, with a configuration
     double started;                // when the trace began, in os_seconds()
     bool log_too_long;             // LOG's value is longer than kMaxChars: no log is opened

@@ -76,9 +76,13 @@ int dry_launch(const char* file, const char* const* vector) {
 }
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
-    return SearchOps{
-        &os_path_syntax(), file_exists,           launch, os_environment(), trace_enabled() ? trace_candidate : nullptr,
-        os_start_refused,  os_lost_character};
+    return SearchOps{&os_path_syntax(),
+                     file_exists,
+                     launch,
+                     os_environment(),
+                     trace_enabled() ? trace_candidate : nullptr,
+                     os_start_refused,
+                     os_lost_character};
 }
 
 }  // namespace

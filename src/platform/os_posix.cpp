@@ -327,7 +327,6 @@ double os_seconds() {
 
 bool os_tool_splits_command_line() { return false; }
 
-
 bool os_owns_console() { return false; }
 
 bool os_input_is_console() { return isatty(STDIN_FILENO) == 1; }

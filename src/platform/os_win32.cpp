@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-
 #include <string>
 #include <vector>
 

@@ -26,6 +26,12 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
 
 // The command line that a C runtime splits back into `args`.
 std::string command_line_of(const std::vector<std::string>& args);
+
+// run_process with the program, its arguments and the entries of `env` in
+// their wide form (CreateProcessW), so that the driver is handed
+// characters that the ANSI code page lacks.
+ProcessResult run_process_wide(const std::wstring& program, const std::vector<std::wstring>& args,
+                               const std::string& cwd, const std::vector<std::wstring>& env = {});
 #endif
 
 // Temporary directory tree for one test; removed by remove_tree.
