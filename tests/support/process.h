@@ -32,6 +32,10 @@ std::string command_line_of(const std::vector<std::string>& args);
 // characters that the ANSI code page lacks.
 ProcessResult run_process_wide(const std::wstring& program, const std::vector<std::wstring>& args,
                                const std::string& cwd, const std::vector<std::wstring>& env = {});
+
+// The same with the command line as given.
+ProcessResult run_command_line_wide(const std::wstring& program, std::wstring command_line,
+                                    const std::string& cwd, const std::vector<std::wstring>& env = {});
 #endif
 
 // Temporary directory tree for one test; removed by remove_tree.

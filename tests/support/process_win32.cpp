@@ -150,10 +150,15 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
 
 ProcessResult run_process_wide(const std::wstring& program, const std::vector<std::wstring>& args,
                                const std::string& cwd, const std::vector<std::wstring>& env) {
-    std::string dir = make_temp_dir();
     std::wstring command_line;
     for (const std::wstring& a : args)
         command_line += (command_line.empty() ? L"" : L" ") + quote_argument(a);
+    return run_command_line_wide(program, command_line, cwd, env);
+}
+
+ProcessResult run_command_line_wide(const std::wstring& program, std::wstring command_line,
+                                    const std::string& cwd, const std::vector<std::wstring>& env) {
+    std::string dir = make_temp_dir();
     std::wstring block = wide_environment_block(env);
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
