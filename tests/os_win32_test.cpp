@@ -492,49 +492,6 @@ TEST(OsConsole, OwnershipInputAndPauseOnAConsoleMadeForTheProgram) {
     remove_tree(dir);
 }
 
-// The arguments taken from the wide command line split as the C runtime
-// splits the narrow one, and each character exactly or as "?".
-TEST(OsArguments, SplitAsTheRuntimeSplitsAndTakenExactly) {
-    const wchar_t* same[] = {
-        L"a b",          L"\"a b\" c",     L"a\\\"b", L"a\\\\\"b c\" d", L"a\"\"b",
-        L"a\"b\"\" c d", L"\"open to end", L"tr\\\\", L"x\ty  \"\"",     L"\"\"\"\" x",
-    };
-    std::wstring helper = std::wstring(HELPER_EXE, HELPER_EXE + std::strlen(HELPER_EXE));
-    std::string dir = make_temp_dir();
-    for (const wchar_t* tail : same) {
-        ProcessResult r = run_command_line_wide(helper, L"\"" + helper + L"\" arguments " + tail, dir);
-        std::string crt, os;
-        for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
-            std::string line = r.out.substr(at, end - at);
-            if (line.rfind("crt:", 0) == 0) crt += line.substr(4) + "|";
-            if (line.rfind("os:", 0) == 0) os += line.substr(3) + "|";
-        }
-        EXPECT_FALSE(crt.empty());
-        EXPECT_EQ(os, crt);
-        EXPECT_NE(r.out.find("refused:0 "), std::string::npos) << r.out;
-    }
-    struct Case {
-        const wchar_t* tail;
-        const char* taken;  // the words behind "arguments", each ended by "|"
-        const char* refused;
-    } cases[] = {
-        {L"\xE9 \"\x03A9 x\" y", "\xE9|? x|y|",
-         "refused:3 U+03A9 has no form in code page 1252; the UTF-8 build"},
-        {L"a\xD800\"b\"\xDC00 \xD800", "a?b?|?|", "refused:2 U+D800 is half of a surrogate pair"},
-        {L"\xD800\"\"\xDC00 \xD83D\xDE00", "?|?|", "refused:2 U+10000 has no form"},
-    };
-    for (const Case& c : cases) {
-        ProcessResult r = run_command_line_wide(helper, L"h arguments " + std::wstring(c.tail), dir);
-        std::string os;
-        for (std::size_t at = r.out.find("os:arguments"); at != std::string::npos;
-             at = r.out.find("os:", at + 1))
-            os += r.out.substr(at + 3, r.out.find('\r', at) - at - 3) + "|";
-        EXPECT_EQ(os, std::string("arguments|") + c.taken) << r.out;
-        EXPECT_NE(r.out.find(c.refused), std::string::npos) << r.out;
-    }
-    remove_tree(dir);
-}
-
 TEST(OsPath, ExecutablePathIsTheModulesOwn) {
     char path[kPathBuffer];
     ASSERT_TRUE(os_executable_path(path));

@@ -64,51 +64,6 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-// The platform's word on which PATH entries lost a character on their way
-// from the system: here each one holding "lost", which lost U+03A9.
-unsigned long fake_lost(const char* begin, const char* end) {
-    return std::string(begin, end).find("lost") != std::string::npos ? 0x3A9 : 0;
-}
-
-Calls told;
-void tell(const char* candidate, Candidate what, int value) {
-    if (what == Candidate::lost_entry) told.push_back(std::string(candidate) + " " + std::to_string(value));
-}
-
-TEST_F(Search, PathEntryThatLostACharacterIsSkipped) {
-    w.programs = {{"/lost/tool", 0}, {"/b/tool", 4}};
-    struct Row {
-        const char* path;
-        bool recorded;  // the platform tells which entries lost a character
-        int status;
-        Calls calls, told;
-    } rows[] = {
-        {"PATH=/lost:/b", true, 4, {"?/b/tool", "!/b/tool"}, {"/lost 937"}},
-        {"PATH=/lost:/b", false, 0, {"?/lost/tool", "!/lost/tool"}, {}},
-        {"PATH=:/a::/lost:", true, -1, {"?/a/tool"}, {"/lost 937"}},
-    };
-    for (const Row& row : rows) {
-        w.calls.clear();
-        told.clear();
-        const char* env[] = {row.path, nullptr};
-        const char* vector[kSlots] = {"tool"};
-        SearchOps ops = {&posix_syntax(),
-                         fake_exists,
-                         fake_launch,
-                         env,
-                         tell,
-                         nullptr,
-                         row.recorded ? fake_lost : nullptr};
-        errno = 0;
-        EXPECT_EQ(run_tool(ops, "tool", vector), row.status) << row.path;
-        if (row.status == -1) {
-            EXPECT_EQ(errno, ENOENT);
-        }
-        EXPECT_EQ(w.calls, row.calls) << row.path;
-        EXPECT_EQ(told, row.told) << row.path;
-    }
-}
-
 TEST_F(Search, WindowsBareNameTriesExtensionsInOrder) {
     EXPECT_EQ(run(windows_syntax(), "tool"), -1);
     EXPECT_EQ(errno, ENOENT);

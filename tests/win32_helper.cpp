@@ -17,13 +17,8 @@
 //       Opens PATH with os_log_open, releases the semaphore EVENT-ready,
 //       waits until the named event EVENT is set and appends COUNT long
 //       lines to it through os_log_line.
-//   arguments ...
-//       Writes each argument as the C runtime gave it ("crt:" in front),
-//       then as os_take_arguments takes it ("os:"), then "refused:" with
-//       what os_refused_argument says.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -113,21 +108,9 @@ int log(const char* path, int count, const char* start) {
     return 0;
 }
 
-int arguments(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) std::printf("crt:%s\n", argv[i]);
-    os_take_arguments(argc, argv);
-    for (int i = 0; i < argc; ++i) std::printf("os:%s\n", argv[i]);
-    char why[160] = "";
-    const char* remedy = "";
-    int n = os_refused_argument(why, sizeof why, remedy);
-    std::printf("refused:%d %s; %s\n", n, why, remedy);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "arguments") == 0) return arguments(argc, argv);
     std::string role = argc > 1 ? argv[1] : "";
     if (role == "host" && argc > 4) return host(argv[2], argv[3], argc - 4, argv + 4);
     if (role == "console") return console(argc > 2 ? argv[2] : "");

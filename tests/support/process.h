@@ -27,15 +27,9 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
 // The command line that a C runtime splits back into `args`.
 std::string command_line_of(const std::vector<std::string>& args);
 
-// run_process with the program, its arguments and the entries of `env` in
-// their wide form (CreateProcessW), so that the driver is handed
-// characters that the ANSI code page lacks.
-ProcessResult run_process_wide(const std::wstring& program, const std::vector<std::wstring>& args,
-                               const std::string& cwd, const std::vector<std::wstring>& env = {});
-
-// The same with the command line as given.
-ProcessResult run_command_line_wide(const std::wstring& program, std::wstring command_line,
-                                    const std::string& cwd, const std::vector<std::wstring>& env = {});
+// Runs `program` with a wide `command_line` and the environment as it stands.
+ProcessResult run_process_wide(const std::wstring& program, const std::wstring& command_line,
+                               const std::string& cwd);
 #endif
 
 // Temporary directory tree for one test; removed by remove_tree.

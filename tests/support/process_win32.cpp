@@ -1,22 +1,20 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 
 #include "support/process.h"
 
 namespace {
 
 // Quotes one argument so that the C runtime's splitting gives it back.
-template <class Text>
-Text quote_argument(const Text& arg) {
-    const typename Text::value_type specials[] = {' ', '\t', '"', '\0'};
-    if (!arg.empty() && arg.find_first_of(specials) == Text::npos) return arg;
-    Text out(1, '"');
+std::string quote_argument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string out = "\"";
     std::size_t slashes = 0;
-    for (auto c : arg) {
+    for (char c : arg) {
         if (c == '\\') {
             ++slashes;
             continue;
@@ -26,30 +24,20 @@ Text quote_argument(const Text& arg) {
         out += c;
     }
     out.append(2 * slashes, '\\');
-    return out + Text(1, '"');
+    return out + "\"";
 }
 
-template <class Text>
-Text name_of(const Text& entry) {
-    Text name = entry.substr(0, entry.find('=', 1));
-    for (auto& c : name)
-        if (c >= 'a' && c <= 'z') c = static_cast<typename Text::value_type>(c - 'a' + 'A');
+std::wstring wide_of(const std::string& text) {
+    std::wstring out(text.size() + 1, L'\0');
+    out.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size())) - 1));
+    return out;
+}
+
+std::string name_of(const std::string& entry) {
+    std::string name = entry.substr(0, entry.find('=', 1));
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return name;
-}
-
-// The current environment, wide, with `env` replacing entries of the same
-// name (any case), as a block for CreateProcessW.
-std::wstring wide_environment_block(const std::vector<std::wstring>& env) {
-    std::wstring block;
-    wchar_t* strings = GetEnvironmentStringsW();
-    for (const wchar_t* e = strings; *e != L'\0'; e += std::wcslen(e) + 1) {
-        bool replaced = false;
-        for (const std::wstring& add : env) replaced = replaced || name_of(std::wstring(e)) == name_of(add);
-        if (!replaced) block.append(e, std::wcslen(e) + 1);
-    }
-    FreeEnvironmentStringsW(strings);
-    for (const std::wstring& add : env) block.append(add.c_str(), add.size() + 1);
-    return block + L'\0';
 }
 
 // The current environment with `env` replacing entries of the same name
@@ -59,7 +47,7 @@ std::string environment_block(const std::vector<std::string>& env) {
     char* strings = GetEnvironmentStringsA();
     for (const char* e = strings; *e != '\0'; e += std::strlen(e) + 1) {
         bool replaced = false;
-        for (const std::string& add : env) replaced = replaced || name_of(std::string(e)) == name_of(add);
+        for (const std::string& add : env) replaced = replaced || name_of(e) == name_of(add);
         if (!replaced) block.append(e, std::strlen(e) + 1);
     }
     FreeEnvironmentStringsA(strings);
@@ -90,16 +78,18 @@ std::string command_line_of(const std::vector<std::string>& args) {
     return command_line;
 }
 
-ProcessResult run_process_as(Streams streams, const std::string& program,
-                             const std::vector<std::string>& args, const std::string& cwd,
-                             const std::vector<std::string>& env) {
+namespace {
+
+// Without entries to add, the child inherits the wide environment.
+ProcessResult start(Streams streams, const std::wstring& program, std::wstring command_line,
+                    const std::string& cwd, const std::vector<std::string>& env) {
     bool piped = streams == Streams::output_pipe;
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
-    std::string command_line = command_line_of(args);
     std::string block = environment_block(env);
+    std::wstring wide_cwd = wide_of(cwd);
 
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -122,8 +112,8 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
     BOOL created = FALSE;
     DWORD error = 0;
     for (int attempt = 0; attempt < 5 && !created; ++attempt) {
-        created = CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0, &block[0],
-                                 cwd.c_str(), &startup, &process);
+        created = CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, 0,
+                                 env.empty() ? nullptr : &block[0], wide_cwd.c_str(), &startup, &process);
         error = created ? 0 : GetLastError();
         if (!created) Sleep(200);
     }
@@ -143,52 +133,22 @@ ProcessResult run_process_as(Streams streams, const std::string& program,
     }
     if (!piped) result.out = read_file(out_file);
     result.err = read_file(err_file);
-    if (!created) result.err += "CreateProcessA failed: error " + std::to_string(error) + "\n";
-    remove_tree(dir);
-    return result;
-}
-
-ProcessResult run_process_wide(const std::wstring& program, const std::vector<std::wstring>& args,
-                               const std::string& cwd, const std::vector<std::wstring>& env) {
-    std::wstring command_line;
-    for (const std::wstring& a : args)
-        command_line += (command_line.empty() ? L"" : L" ") + quote_argument(a);
-    return run_command_line_wide(program, command_line, cwd, env);
-}
-
-ProcessResult run_command_line_wide(const std::wstring& program, std::wstring command_line,
-                                    const std::string& cwd, const std::vector<std::wstring>& env) {
-    std::string dir = make_temp_dir();
-    std::wstring block = wide_environment_block(env);
-    STARTUPINFOW startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = open_inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
-    startup.hStdOutput = open_inheritable(dir + "/out", GENERIC_WRITE, CREATE_ALWAYS);
-    startup.hStdError = open_inheritable(dir + "/err", GENERIC_WRITE, CREATE_ALWAYS);
-    std::wstring wide_cwd(cwd.begin(), cwd.end());
-    PROCESS_INFORMATION process;
-    ProcessResult result;
-    BOOL created =
-        CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                       &block[0], wide_cwd.c_str(), &startup, &process);
-    DWORD error = created ? 0 : GetLastError();
-    CloseHandle(startup.hStdInput);
-    CloseHandle(startup.hStdOutput);
-    CloseHandle(startup.hStdError);
-    if (created) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 0;
-        if (GetExitCodeProcess(process.hProcess, &code)) result.status = static_cast<int>(code);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-    result.out = read_file(dir + "/out");
-    result.err = read_file(dir + "/err");
     if (!created) result.err += "CreateProcessW failed: error " + std::to_string(error) + "\n";
     remove_tree(dir);
     return result;
+}
+
+}  // namespace
+
+ProcessResult run_process_as(Streams streams, const std::string& program,
+                             const std::vector<std::string>& args, const std::string& cwd,
+                             const std::vector<std::string>& env) {
+    return start(streams, wide_of(program), wide_of(command_line_of(args)), cwd, env);
+}
+
+ProcessResult run_process_wide(const std::wstring& program, const std::wstring& command_line,
+                               const std::string& cwd) {
+    return start(Streams::files, program, command_line, cwd, {});
 }
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
