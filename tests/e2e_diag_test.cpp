@@ -235,6 +235,13 @@ TEST_F(DiagTest, EachSwitchFollowsTheFileUnlessTheEnvironmentSetsIt) {
                 EXPECT_EQ(seen[i], &switches[i] == &s && row.on) << what << ": " << switches[i].key;
         }
     }
+    // Windows names carry no case; POSIX names are exact.
+    config("ASMLIST_01=@1\n", "");
+#ifdef _WIN32
+    EXPECT_NE(run_src({"tolvane_trace=1"}).err, "");
+#else
+    EXPECT_EQ(run_src({"tolvane_trace=1"}).err, "");
+#endif
 }
 
 // The log from LOG in [DEBUG] or TOLVANE_LOG, written with the trace off: a
@@ -299,6 +306,7 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         Lines lines;
         std::string out = "";   // the dry run's line
         std::string said = "";  // the line on standard error without the trace
+        bool logged = true;     // with TOLVANE_LOG, which the lines are compared with
     } cases[] = {
         {false, present, {"TOLVANE_DRYRUN=1"}, 0, {no_argument, off}, "no argument, nothing to build"},
         {true, directory, {"TOLVANE_DRYRUN=1"}, 0, {unreadable, no_config, off}, dry + is_dir},
@@ -329,6 +337,10 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
          {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"},
          kNotStarted,
          {unreadable, no_config, last_line(kNotStarted, true)}},
+        // Without a log nothing asks whether the file is there until the
+        // assembler's key is missing.
+        {true, absent, {"TOLVANE_EXITCODE=1"}, kNotStarted, {}, "", dry + "not found", false},
+        {true, directory, {"TOLVANE_EXITCODE=1"}, kNotStarted, {}, "", dry + is_dir, false},
     };
     tool_status(asm_tool, "3");
     for (const Case& c : cases) {
@@ -342,7 +354,7 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         if (c.ini == present) config("", "", "[DEBUG]\nTRACE=1\nVIEW=1\n[DRIVER]\nEXITCODE=1\n");
         if (c.ini == directory) make_dir(beside());
         Env env = c.env;
-        env.push_back("TOLVANE_LOG=" + log);
+        if (c.logged) env.push_back("TOLVANE_LOG=" + log);
         ProcessResult r = run(c.argument ? Args{"src.s"} : Args{}, env);
         bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
         EXPECT_EQ(r.status, c.status) << what;
@@ -351,7 +363,9 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
             EXPECT_EQ(trace_of(r), c.lines) << what;
         else
             EXPECT_EQ(raw_trace(r), c.said.empty() ? Lines() : Lines{c.said}) << what;
-        EXPECT_EQ(without_code_page(log_texts(log)), c.lines) << what;
+        if (c.logged) {
+            EXPECT_EQ(without_code_page(log_texts(log)), c.lines) << what;
+        }
         EXPECT_TRUE(runs(asm_tool).empty()) << what;
     }
 }
@@ -366,6 +380,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     make_dir(root + "/alt");
     write_file(root + "/alt/x.ini", alt);
     write_file(root + "/alt/wide.ini", utf16_file(std::u16string(alt.begin(), alt.end())));
+    write_file(root + "/alt/marked.ini", "\xEF\xBB\xBF; tolvane.ini\n" + alt);
     // Blank lines, then UTF-16 without its mark: only in 64 bytes do units with a NUL outnumber the others.
     std::string bare = root + "/alt/bare.ini";
     write_file(bare, std::string(30, '\n') + utf16_file(std::u16string(alt.begin(), alt.end())).substr(2));
@@ -375,6 +390,14 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     std::string edge(259 - cwd.size(), 'c');  // 259 characters once absolute
     write_file(cwd + edge, alt);
     const char* from = "from TOLVANE_INI";
+#ifdef _WIN32
+    std::string marked =
+        "found, UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
+        "line "
+        "is not seen";
+#else
+    std::string marked = "found, UTF-8 with a byte order mark";
+#endif
     std::string unmarked =
         "found, but it looks like UTF-16 without a byte order mark, which reads as no keys at all: "
         "save it as UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
@@ -402,6 +425,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {root + "/alt", config_line(root + "/alt", from, cannot_read("EISDIR", EISDIR)), nullptr, {}, ""},
         {root + "/alt/x.ini/y", config_line(root + "/alt/x.ini/y", from, "not found"), nullptr, {}, ""},
         {root + "/alt/wide.ini", config_line(root + "/alt/wide.ini", from, "found, UTF-16LE"), "alt", {}, ""},
+        {root + "/alt/marked.ini", config_line(root + "/alt/marked.ini", from, marked), "alt", {}, ""},
         {bare, config_line(bare, from, unmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
     };
@@ -512,6 +536,14 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
          {"assembler: not run: no ASSEMBLER in [ASM]", blocked, lnk_words},
          kNotStarted},
         {"no linker", asm_tool, "", "", {assembler, asm_words, "linker: not run: no LINKER in [LNK]"}, 0},
+        {"assembler not found, no linker",
+         missing,
+         "",
+         "",
+         {"assembler: " + missing + " not found (ENOENT), command line: " + missing + " -o src.o src.s",
+          "assembler: " + kWords + " [" + missing + "] [-o] [src.o] [src.s]",
+          "linker: not run: no LINKER in [LNK]"},
+         kNotStarted},
         {"entry too long",
          asm_tool,
          lnk_tool,
@@ -554,8 +586,10 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     EXPECT_EQ(slashed(run_src().out),
               joined({"0:" + driver, "1:src.s", assembler, asm_words, linker, lnk_words}));
     // Its trace names, before the stages, each argument that no entry of either names.
-    config("ASMLIST_01=@1\n", "LNKLIST_01=-o @03.o\n", "[DEBUG]\nDRYRUN=1\n");
-    Lines trace = trace_of(run({"src.s", "two.s", "zeta.s"}, {"TOLVANE_TRACE=1"}));
+    // An entry too long once expanded names its argument all the same.
+    config("ASMLIST_01=@1\nASMLIST_02=" + std::string(256, 'x') + "@4\n", "LNKLIST_01=-o @03.o\n",
+           "[DEBUG]\nDRYRUN=1\n");
+    Lines trace = trace_of(run({"src.s", "two.s", "zeta.s", "four.s"}, {"TOLVANE_TRACE=1"}));
     EXPECT_EQ(Lines(trace.begin() + 1, trace.begin() + 3),
               (Lines{"argument 2 (two.s): no entry names @2, so it is not built",
                      "assembler: ASSEMBLER=" + asm_tool}));
@@ -615,6 +649,9 @@ TEST_F(DiagTest, LogThatCannotBeOpenedCostsNothing) {
         {"",
          {"TOLVANE_LOG=missing/y.log"},
          "log " + root + "/project/missing/y.log: cannot be opened: " + error_text("ENOENT", ENOENT)},
+        {"LOG=" + std::string(250, 'q') + "\n",
+         {},
+         "log " + std::string(250, 'q') + ": cannot be opened: " + too_long},
         // Too long to be named whole: no log, rather than one cut to another name.
         {"",
          {"TOLVANE_LOG=" + long_log},

@@ -78,6 +78,13 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
     std::size_t why = run.screen.find("tolvane:noconfiguration:");
     EXPECT_NE(why, std::string::npos) << run.screen;
     EXPECT_LT(why, run.screen.find(kPrompt)) << run.screen;
+    // PAUSE alone asks to hear of a failure that no tool explained.
+    configure("2", false);
+    remove_tree(asm_tool);
+    run = run_on_own_console("console");
+    why = run.screen.find("tolvane:assembler:");
+    EXPECT_NE(why, std::string::npos) << run.screen;
+    EXPECT_LT(why, run.screen.find(kPrompt)) << run.screen;
 }
 
 }  // namespace

@@ -95,6 +95,14 @@ TEST_F(WinSearchTest, DirectoryNamedLikeTheToolStopsTheSearch) {
     EXPECT_TRUE(runs(there).empty());
     std::string dry = run({"src"}, {"TOLVANE_DRYRUN=1"}).out;
     EXPECT_EQ(dry.rfind("assembler: mytool cannot be started (EACCES)", 0), 0u) << dry;
+    // The trace says it is a folder, started or not, with its error's name.
+    for (const char* dry_run : {"0", "1"}) {
+        std::string trace = run({"src"}, {"TOLVANE_TRACE=1", std::string("TOLVANE_DRYRUN=") + dry_run}).err;
+        EXPECT_NE(trace.find("mytool.com: could not be started: it is a folder, not a program (E"),
+                  std::string::npos)
+            << trace;
+        EXPECT_EQ(trace.find("unknown error"), std::string::npos) << trace;
+    }
 }
 
 TEST_F(WinSearchTest, CurrentDirectoryIsSkippedWhenTheEnvironmentSaysSo) {

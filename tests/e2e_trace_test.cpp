@@ -131,6 +131,15 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
          "0",
          0,
          {"linker: no LINKER in [LNK]", "run ends: no link step, done"}},
+        // Quotes are part of a POSIX file name: no word on them here.
+        {"program in quotes",
+         "'\"" + missing + "\"'",
+         lnk_tool,
+         "0",
+         "0",
+         255,
+         {"assembler: ASSEMBLER=\"" + missing + "\"", "run ends: the assembler was not started"},
+         "assembler: \"" + missing + "\" was not found; TOLVANE_TRACE=1 shows where it was looked for"},
     };
     for (const Case& c : cases) {
         tool_status(asm_tool, c.asm_status);
@@ -163,6 +172,13 @@ TEST_F(TraceTest, ExitStatusAndTraceForEveryWayARunEnds) {
         }
         for (std::size_t at = 0; at < traced.err.size(); at = traced.err.find('\n', at) + 1)
             EXPECT_EQ(traced.err.compare(at, 9, "tolvane: "), 0) << c.what << "\n" << traced.err;
+        EXPECT_EQ(traced.err.find("holds double quotes"), std::string::npos) << c.what;
+        if (c.said.empty()) continue;
+        // The listing comes before the line, also into one file.
+        named("[DEBUG]\nVIEW=1\n[DRIVER]\nEXITCODE=1\n", c.asm_name, c.lnk_name);
+        ProcessResult both = run_process("/bin/sh", {"sh", "-c", "exec \"$0\" src.s 2>&1", driver},
+                                         root + "/project", {"PATH=", "TOLVANE_PROBE_SAY=tool output"});
+        EXPECT_EQ(both.out, plain.out + coded.err) << c.what;
     }
 }
 

@@ -35,7 +35,7 @@ TEST(SystemErrors, OnlyTheNotThereCodesGiveEnoent) {
         unsigned long code;
         int number;
     } cases[] = {{5, EACCES},  {8, ENOMEM},   {11, ENOEXEC}, {193, ENOEXEC}, {19, EACCES},
-                 {32, EACCES}, {123, EINVAL}, {87, EINVAL},  {999, EINVAL}};
+                 {32, EACCES}, {123, EINVAL}, {87, EINVAL},  {999, EINVAL},  {6, EBADF}};
     for (const Case& c : cases) EXPECT_EQ(errno_from_system_error(c.code), c.number) << c.code;
 }
 

@@ -91,6 +91,8 @@ TEST(StatusText, ExceptionCodesInHexadecimalWithTheirNames) {
                 {0xC0000005, "0xC0000005 (access violation)"},
                 {0xC0000135, "0xC0000135 (a DLL it needs was not found)"},
                 {0xC000013A, "0xC000013A (ended by Ctrl+C)"},
+                {0xC00000FD, "0xC00000FD (stack overflow)"},
+                {0xC0000409, "0xC0000409 (stack buffer overrun)"},
                 {0xC0000136, "0xC0000136"},
                 {0xEFFFFFFF, "0xEFFFFFFF"},
                 {0xF0000000, "-268435456"}};

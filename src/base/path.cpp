@@ -100,7 +100,6 @@ void split_path(const PathSyntax& syntax, std::string_view path, PathParts& part
     if (dot == std::string_view::npos) dot = path.size();
     copy_component(syntax, path.substr(0, dir_end), parts.dir, kComponentMax);
     copy_component(syntax, path.substr(dir_end, dot - dir_end), parts.fname, kComponentMax);
-    copy_component(syntax, path.substr(dot), parts.ext, kComponentMax);
 }
 
 bool compose_path(const PathSyntax& syntax, const char* drive, const char* dir, const char* fname,

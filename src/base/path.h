@@ -68,14 +68,14 @@ bool has_char(const PathSyntax& syntax, std::string_view s, char c);
 // with a separator, or (Windows) names a drive.
 bool is_absolute_path(const PathSyntax& syntax, std::string_view path);
 
-// A path taken apart. Directory keeps its trailing separator; extension
-// keeps its dot. Each of directory, file name and extension holds at most
-// kComponentMax bytes.
+// A path taken apart: what the configuration path and the stem are made
+// of. Directory keeps its trailing separator; the file name ends in front
+// of the last dot behind the directory, the extension, which nothing needs.
+// Each of directory and file name holds at most kComponentMax bytes.
 struct PathParts {
     char drive[3];
     char dir[kComponentMax + 1];
     char fname[kComponentMax + 1];
-    char ext[kComponentMax + 1];
 };
 
 void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts);
