@@ -76,13 +76,16 @@ int dry_launch(const char* file, const char* const* vector) {
 }
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
+    // Taken first: only then is it known whether the environment lost a
+    // character, without which no PATH entry need be asked.
+    const char* const* environment = os_environment();
     return SearchOps{&os_path_syntax(),
                      file_exists,
                      launch,
-                     os_environment(),
+                     environment,
                      trace_enabled() ? trace_candidate : nullptr,
                      os_start_refused,
-                     os_lost_character};
+                     os_environment_lost() ? os_lost_character : nullptr};
 }
 
 }  // namespace

@@ -179,3 +179,7 @@ const char* const* os_environment();
 // entry of os_environment(), lacks where it holds "?" for it: its code
 // point, 0 when every character came over. Always 0 on POSIX.
 unsigned long os_lost_character(const char* begin, const char* end);
+
+// True when some character of os_environment() did not come over, so
+// that os_lost_character is worth asking. Always false on POSIX.
+bool os_environment_lost();

@@ -341,3 +341,5 @@ void os_pause(const char* prompt) {
 const char* const* os_environment() { return environ; }
 
 unsigned long os_lost_character(const char*, const char*) { return 0; }
+
+bool os_environment_lost() { return false; }

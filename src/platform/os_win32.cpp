@@ -440,6 +440,8 @@ unsigned long os_lost_character(const char* begin, const char* end) {
     return 0;
 }
 
+bool os_environment_lost() { return !g_lost.empty(); }
+
 unsigned long os_executable_lost() { return g_executable_lost; }
 
 void os_init() {
