@@ -5,17 +5,34 @@
 # in the package), tolvane.ini.example beside it and in share/doc/tolvane,
 # the manual page, README.md and LICENSE; a .tar.gz that, like the zip, can
 # be unpacked over an older installation and keeps its tolvane.ini; a
-# Debian package (cmake/debian.cmake). Windows: tolvane.exe,
-# tolvane.ini.example, tolvane.ini.kit-example (the toolchain folder),
-# README.md and LICENSE side by side; a .zip that can be unpacked over an
+# Debian package (cmake/debian.cmake). Windows: side by side, the files
+# that README.md lists as the zip's contents (tests/zip_test.sh holds the
+# zip to that list): the driver, the examples, the command script, the
+# manual as HTML, README.md and LICENSE; a .zip that can be unpacked over an
 # older one and keeps the tolvane.ini made from an example.
 # `cmake --install --strip` strips the driver; packages are always stripped.
+
+configure_file(man/tolvane.1.in ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
 
 if(WIN32)
   install(TARGETS tolvane RUNTIME DESTINATION .)
   install(FILES examples/windows/nasm/tolvane.ini DESTINATION . RENAME tolvane.ini.example)
   install(FILES examples/windows/kit/tolvane.ini DESTINATION . RENAME tolvane.ini.kit-example)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES examples/windows/script/tolvane.ini DESTINATION . RENAME tolvane.ini.script-example)
+  install(FILES examples/windows/script/build.bat README.md LICENSE DESTINATION .)
+  # Windows has no man: the zip's manual is the same page as HTML. Without
+  # mandoc the build goes on and the zip lacks it (its test says so).
+  find_program(TOLVANE_MANDOC mandoc)
+  if(TOLVANE_MANDOC)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/tolvane.html
+      COMMAND ${CMAKE_COMMAND} -DMANDOC=${TOLVANE_MANDOC} -DPAGE=${PROJECT_BINARY_DIR}/tolvane.1
+              -DHTML=${PROJECT_BINARY_DIR}/tolvane.html -P ${PROJECT_SOURCE_DIR}/cmake/manual-html.cmake
+      DEPENDS ${PROJECT_BINARY_DIR}/tolvane.1 ${PROJECT_SOURCE_DIR}/cmake/manual-html.cmake VERBATIM)
+    add_custom_target(tolvane_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/tolvane.html)
+    install(FILES ${PROJECT_BINARY_DIR}/tolvane.html DESTINATION .)
+  else()
+    message(WARNING "mandoc not found: the zip will hold no tolvane.html (apt-get install mandoc)")
+  endif()
   set(CPACK_GENERATOR ZIP)
   # The files at the top of the archive, so that a new version unpacks into
   # the folder of the old one: the user's tolvane.ini is not in the archive.
@@ -40,7 +57,6 @@ else()
     endif()" COMPONENT config)
   install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME tolvane.ini.example)
   install(FILES examples/tolvane.ini DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME tolvane.ini.example)
-  configure_file(man/tolvane.1.in ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/tolvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR TGZ)
