@@ -234,19 +234,23 @@ scenario_1() {
     contender "$EXPECT_BOTH" limit "$HELPERS/limit" "$t/asmtool" $SRC src/demo.obj -l src/demo.lst -- \
         "$t/lnktool" src/demo.obj -o src/demo.exe -m src/demo.map
     contender "$EXPECT_BOTH" tolvane "$RUN/s1/tolvane" $SRC
+    contender "$EXPECT_BOTH" tolvane-exitcode TOLVANE_EXITCODE=1 "$RUN/s1/tolvane" $SRC
     contender "$EXPECT_BOTH" sh /bin/sh -c "$(sh_script "$t/asmtool" "$t/lnktool")" sh $SRC
     contender "$EXPECT_BOTH" make "$(command -v make)" -r -s -f "$RUN/s1/Makefile" "SRC=$SRC"
     contender "asmtool" one-tool "$t/asmtool"
     measure $S1_ROUNDS $S1_SECONDS >"$RUN/s1.txt"
     table "$RUN/s1.txt" limit
-    local limit tolvane sh make
+    local limit tolvane exitcode sh make
     limit=$(field "$RUN/s1.txt" limit 3)
     tolvane=$(field "$RUN/s1.txt" tolvane 3)
+    exitcode=$(field "$RUN/s1.txt" tolvane-exitcode 3)
     sh=$(field "$RUN/s1.txt" sh 3)
     make=$(field "$RUN/s1.txt" make 3)
     verdict "$tolvane <= 1.03 * $limit" "two stages: tolvane / limit = $(ratio "$tolvane" "$limit") (at most 1.03)"
     verdict "$tolvane < 0.95 * $sh" "two stages: tolvane / sh = $(ratio "$tolvane" "$sh") (below 0.95)"
     verdict "$tolvane < $make" "two stages: tolvane / make = $(ratio "$tolvane" "$make") (below 1)"
+    verdict "$exitcode <= 1.05 * $tolvane" \
+        "two stages: EXITCODE=1 / default = $(ratio "$exitcode" "$tolvane") (at most 1.05)"
 }
 
 scenario_2() {
@@ -324,7 +328,7 @@ peak() {
 
 scenario_4() {
     echo "== 4. The driver process itself against the limit"
-    local t=$RUN/tools lr tr li ti ls ts
+    local t=$RUN/tools lr tr li ti te ls ts
     local limit_command=("$HELPERS/limit" "$t/asmtool" $SRC src/demo.obj -l src/demo.lst -- "$t/lnktool" src/demo.obj
         -o src/demo.exe -m src/demo.map)
     lr=$(peak limit "${limit_command[@]}")
@@ -333,8 +337,10 @@ scenario_4() {
     verdict "$tr <= 828" "peak memory: tolvane $tr KiB (at most 828; limit $lr KiB)"
     li=$(instructions "${limit_command[@]}")
     ti=$(instructions "$RUN/s1/tolvane" $SRC)
-    echo "  instructions of one run (callgrind, tools not counted): limit $li, tolvane $ti"
+    te=$(instructions TOLVANE_EXITCODE=1 "$RUN/s1/tolvane" $SRC)
+    echo "  instructions of one run (callgrind, tools not counted): limit $li, tolvane $ti, with EXITCODE=1 $te"
     verdict "$ti <= 2.5 * $li" "instructions: tolvane / limit = $(ratio "$ti" "$li") (at most 2.5)"
+    echo "  instructions with EXITCODE=1 / default: $(ratio "$te" "$ti")"
     ls=$(syscalls "${limit_command[@]}")
     ts=$(syscalls "$RUN/s1/tolvane" $SRC)
     echo "  system calls of the process in one run (strace, tools not counted): limit $ls, tolvane $ts"

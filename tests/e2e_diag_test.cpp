@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -287,7 +288,7 @@ TEST_F(DiagTest, LogFollowsTheFileUnlessTheEnvironmentSetsIt) {
 
 // A run that has no argument (and then does not read the file) or no
 // configuration: the variables still work, and the log says the same as
-// the trace.
+// the trace. Each line that says so names a tolvane.ini not read.
 TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     enum Ini { present, absent, directory };
     std::string log = root + "/run.log";
@@ -298,15 +299,25 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     std::string no_config = "run ends: no configuration";
     std::string dry = "no configuration: " + beside() + " (beside the executable) ",
                 off = last_line(0, false);
+    std::string reads =
+        " is not read: tolvane reads the tolvane.ini beside its executable, or the file that ";
+    std::string here = "; " + root + "/project/tolvane.ini" + reads + "TOLVANE_INI names";
+    std::string sub = "; " + root + "/project/sub/tolvane.ini" + reads + "TOLVANE_INI names";
+    Env tr = {"TOLVANE_TRACE=1"}, ec = {"TOLVANE_EXITCODE=1"}, dr = {"TOLVANE_DRYRUN=1"};
+    std::string ended = last_line(kNotStarted, true), in_sub = "sub/tolvane.ini", nf = dry + "not found";
+    std::string is_sub = dry + is_dir + sub;
+    int ns = kNotStarted;
     struct Case {
         bool argument;
         Ini ini;
         Env env;
         int status;
         Lines lines;
-        std::string out = "";   // the dry run's line
-        std::string said = "";  // the line on standard error without the trace
-        bool logged = true;     // with TOLVANE_LOG, which the lines are compared with
+        std::string out = "";    // the dry run's line
+        std::string said = "";   // the line on standard error without the trace
+        bool logged = true;      // with TOLVANE_LOG, which the lines are compared with
+        std::string stray = "";  // a tolvane.ini made there in the project (a directory: "/" behind it)
+        const char* source = "src.s";
     } cases[] = {
         {false, present, {"TOLVANE_DRYRUN=1"}, 0, {no_argument, off}, "no argument, nothing to build"},
         {true, directory, {"TOLVANE_DRYRUN=1"}, 0, {unreadable, no_config, off}, dry + is_dir},
@@ -341,6 +352,11 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         // assembler's key is missing.
         {true, absent, {"TOLVANE_EXITCODE=1"}, kNotStarted, {}, "", dry + "not found", false},
         {true, directory, {"TOLVANE_EXITCODE=1"}, kNotStarted, {}, "", dry + is_dir, false},
+        {true, absent, tr, 0, {not_found + here, no_config, off}, "", "", true, "tolvane.ini"},
+        {true, absent, ec, ns, {not_found + here, no_config, ended}, "", nf + here, true, "tolvane.ini"},
+        {true, directory, dr, 0, {unreadable + sub, no_config, off}, is_sub, "", true, in_sub, "sub/s"},
+        {true, absent, {}, 0, {not_found + here, no_config, off}, "", "", true, "tolvane.ini"},
+        {true, absent, ec, ns, {not_found, no_config, ended}, "", nf, true, "tolvane.ini/"},
     };
     tool_status(asm_tool, "3");
     for (const Case& c : cases) {
@@ -349,13 +365,17 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
                            (c.env.empty() ? "" : c.env.back());
         remove_tree(beside());
         remove_tree(log);
+        for (const char* at : {"/project/tolvane.ini", "/project/sub"}) remove_tree(root + at);
         forget_runs();
+        make_dir(root + "/project/sub");
+        if (!c.stray.empty() && c.stray.back() == '/') make_dir(root + "/project/" + c.stray);
+        if (!c.stray.empty() && c.stray.back() != '/') write_file(root + "/project/" + c.stray, "[ASM]\n");
         // Switches in the file that must not count where it is not read.
         if (c.ini == present) config("", "", "[DEBUG]\nTRACE=1\nVIEW=1\n[DRIVER]\nEXITCODE=1\n");
         if (c.ini == directory) make_dir(beside());
         Env env = c.env;
         if (c.logged) env.push_back("TOLVANE_LOG=" + log);
-        ProcessResult r = run(c.argument ? Args{"src.s"} : Args{}, env);
+        ProcessResult r = run(c.argument ? Args{c.source} : Args{}, env);
         bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
         EXPECT_EQ(r.status, c.status) << what;
         EXPECT_EQ(slashed(r.out), c.out.empty() ? "" : c.out + kEol) << what;
@@ -1019,6 +1039,107 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
         EXPECT_EQ(raw_trace(quiet), c.said.empty() ? Lines() : Lines{c.said}) << c.what;
         // A pause that does not happen (no console of its own) asks for nothing.
         EXPECT_EQ(run({c.argument}, {"TOLVANE_PAUSE=1"}).err, "") << c.what;
+    }
+}
+
+// With EXITCODE on and the trace off, each mistake that the trace names
+// is a warning on standard error in the trace's words, at most five and a
+// line for the rest, the linker's too where it never runs; the tools run
+// as without them. None by default, nor without a pause that happens.
+TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
+    std::string a = "[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=@1\n",
+                l = "[LNK]\nLINKER=" + lnk_tool + "\n";
+    std::string k = " in [ASM] is not read: [ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20",
+                w = "warning: ";
+    std::string g = " is absent or empty", u = ", so it is not built", K5 = "K1=1\nK2=1\nK3=1\nK4=1\nK5=1\n";
+    Lines five = {w + "K1" + k, w + "K2" + k, w + "K3" + k, w + "K4" + k, w + "K5" + k}, six = five;
+    six.push_back(w + "1 more warning; TOLVANE_TRACE=1 shows them all");
+    Lines utf16 = {
+        w + "configuration " + beside() + " (beside the executable): found, but it looks like UTF-16 " +
+            "without a byte order mark, which reads as no keys at all: save it as UTF-16 with a byte " +
+            "order mark, or as ANSI or UTF-8 without one",
+        "assembler: no ASSEMBLER in [ASM] of " + beside()};
+    // A POSIX file name may hold quotes.
+    Lines quoted = {
+        w + "linker: LINKER holds double quotes, which no file name holds: write the path without them, " +
+        "since tolvane puts a program name with a blank in quotes itself"};
+    if (kExe[0] == '\0') quoted.clear();
+    struct Row {
+        std::string ini;  // empty: UTF-16 without its mark
+        Args args;
+        Lines said;  // on standard error
+        const char* asm_status = "0";
+    } rows[] = {
+        {a + "ASMLIST_03=-g\n" + l, {"s"}, {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g}},
+        {a + l + "LNKLIST_02=-g\n", {"s"}, {w + "linker: LNKLIST_02 is not passed: LNKLIST_01" + g}, "3"},
+        {"[LINK]\nLINKER=x\n" + a + l, {"s"}, {w + "LINKER in [LINK] is not read: it belongs in [LNK]"}},
+        {"", {"s"}, utf16},
+        {a + l, {"a", "b"}, {w + "argument 2 (b): no entry names @2" + u}},
+        {"[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=-v\n", {"a", "b"}, {}},
+        {a + "ASMLIST_02=@3\n" + l, {"a", "b", "c", "d"}, {w + "argument 4 (d): no entry names @4" + u}},
+        {a + "[LNK]\nLINKER='\"" + lnk_tool + "\"'\n", {"s"}, quoted, "3"},
+        {a + K5 + l, {"s"}, five},
+        {a + K5 + "K6=1\n" + l, {"s"}, six},
+    };
+    for (const Row& row : rows) {
+        ini(row.ini.empty() ? utf16_file(std::u16string(a.begin(), a.end())).substr(2) : row.ini);
+        tool_status(asm_tool, row.asm_status);
+        forget_runs();
+        ProcessResult plain = run(row.args);
+        std::string handed = read_file(asm_tool + ".log") + read_file(lnk_tool + ".log");
+        forget_runs();
+        EXPECT_EQ(raw_trace(run(row.args, {"TOLVANE_EXITCODE=1"})), row.said) << row.ini;
+        EXPECT_EQ(read_file(asm_tool + ".log") + read_file(lnk_tool + ".log"), handed) << row.ini;
+        EXPECT_EQ(plain.err + run(row.args, {"TOLVANE_PAUSE=1"}).err, "") << row.ini;
+        // The trace says each warning once, where it reaches the stage.
+        std::string trace = slashed(run(row.args, {"TOLVANE_EXITCODE=1", "TOLVANE_TRACE=1"}).err);
+        for (std::size_t i = 0; i < row.said.size() && i < 5 && row.asm_status[0] == '0'; ++i) {
+            std::size_t at = trace.find(row.said[i].substr(w.size()));
+            EXPECT_TRUE(row.said[i].find(w) != 0 ||
+                        (at != std::string::npos && at == trace.rfind(row.said[i].substr(w.size()))))
+                << row.said[i];
+        }
+    }
+}
+
+// --help and --version (and /? on Windows) alone answer on standard output
+// with status 0, start nothing and need no configuration, whatever the
+// switches say; beside another argument they are sources.
+TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
+#ifdef TOLVANE_UTF8
+    std::string build = "Windows UTF-8 build, UTF-8 \\(code page 65001\\)";
+#else
+    std::string build = kExe[0] != '\0' ? "Windows build, ANSI code page [0-9]+" : "Linux build";
+#endif
+    std::string manual = kExe[0] != '\0' ? "tolvane.html beside tolvane.exe" : "man tolvane";
+    struct Row {
+        Args args;
+        bool configured;
+        char answer;  // 'v' the version, 'h' the help, 0: the arguments are built
+    } rows[] = {{{"--version"}, false, 'v'},
+                {{"--help"}, true, 'h'},
+                {{"--help"}, false, 'h'},
+                {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
+                {{"--version", "x.s"}, true, '\0'}};
+    for (const Row& row : rows) {
+        remove_tree(beside());
+        if (row.configured) config("ASMLIST_01=@1\nASMLIST_02=@2\n", "");
+        forget_runs();
+        ProcessResult r = run(row.args, {"TOLVANE_EXITCODE=1", "TOLVANE_VIEW=1"});
+        std::string out = slashed(r.out), state = row.configured ? "found" : "not found";
+        EXPECT_EQ(r.err + std::to_string(r.status), "0") << row.args[0];
+        Args handed = row.args;
+        handed.insert(handed.begin(), asm_tool);
+        if (handed.size() == 2) handed.push_back("@2");
+        EXPECT_EQ(runs(asm_tool).size(), row.answer ? 0u : 1u) << row.args[0];
+        for (const ProbeRun& tool : runs(asm_tool)) EXPECT_EQ(tool.argv, handed);
+        EXPECT_TRUE(row.answer != 'v' || std::regex_match(out, std::regex(kVersion + ", " + build + kEol)))
+            << out;
+        if (row.answer != 'h') continue;
+        std::string config =
+            config_line(beside(), "beside the executable", state).substr(kVersion.size() + 2);
+        EXPECT_NE(out.find(config + kEol), std::string::npos) << out;
+        EXPECT_EQ(out.substr(out.size() - manual.size() - std::strlen(kEol)), manual + kEol) << out;
     }
 }
 

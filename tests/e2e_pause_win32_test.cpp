@@ -18,12 +18,13 @@ protected:
     // Runs the driver on a console of its own, with standard input as
     // `input` says ("console", "pipe" or "file"); with `alone` false
     // another process stays on the console, as a command prompt does.
-    ConsoleRun run_on_own_console(const std::string& input, bool alone = true) {
+    ConsoleRun run_on_own_console(const std::string& input, bool alone = true, bool source = true) {
         std::string stdin_file = root + "/project/input.txt";
         write_file(stdin_file, "y\r\n");
         std::string how = input == "file" ? "file:" + stdin_file : input;
-        return run_on_console({HELPER_EXE, "host", how, alone ? "leave" : "stay", driver, "src.asm"},
-                              root + "/project", kPrompt);
+        std::vector<std::string> args = {HELPER_EXE, "host", how, alone ? "leave" : "stay", driver};
+        if (source) args.push_back("src.asm");
+        return run_on_console(args, root + "/project", kPrompt);
     }
     void configure(const std::string& pause, bool succeeds) {
         config("ASMLIST_01=@1\n", "", "[DRIVER]\nPAUSE=" + pause + "\n");
@@ -85,6 +86,41 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
     why = run.screen.find("tolvane:assembler:");
     EXPECT_NE(why, std::string::npos) << run.screen;
     EXPECT_LT(why, run.screen.find(kPrompt)) << run.screen;
+}
+
+// A console made for tolvane shows what it is when started with no
+// argument, and why nothing is built without a configuration, whatever
+// TOLVANE_PAUSE says, above the prompt. Elsewhere it stays silent.
+TEST_F(PauseTest, ConsoleOfItsOwnShowsWhatTolvaneIsOrThatNoConfigurationIsThere) {
+    struct Case {
+        bool source, configured, alone;
+        const char* pause;  // TOLVANE_PAUSE; null: unset
+        const char* shown;  // above the prompt; null: nothing of tolvane's, and no wait
+    } cases[] = {
+        {false, true, true, nullptr, "(besidetheexecutable):found"},
+        {false, false, true, nullptr, "(besidetheexecutable):notfound"},
+        {false, true, false, nullptr, nullptr},
+        {true, false, true, nullptr, "tolvane:noconfiguration:"},
+        {true, false, true, "0", "tolvane:noconfiguration:"},
+        {true, false, false, nullptr, nullptr},
+        {true, true, true, "0", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        configure("0", true);
+        if (!c.configured) remove_tree(root + "/bin/tolvane.ini");
+        SetEnvironmentVariableA("TOLVANE_PAUSE", c.pause);
+        ConsoleRun run = run_on_own_console("console", c.alone, c.source);
+        SetEnvironmentVariableA("TOLVANE_PAUSE", nullptr);
+        // The console breaks lines at its width, and draws a blank now as
+        // one, now by moving its cursor.
+        std::string screen;
+        for (char ch : run.screen) screen += ch == '\r' || ch == '\n' || ch == ' ' ? "" : std::string(1, ch);
+        std::size_t prompt = screen.find("Pressanykeytoclosethiswindow.");
+        EXPECT_EQ(run.waited, c.shown != nullptr) << screen;
+        EXPECT_EQ(screen.find(c.shown ? c.shown : "tolvane") < prompt, c.shown != nullptr) << screen;
+        EXPECT_EQ(screen.find("dropitontolvane.exe") < prompt, c.shown && !c.source) << screen;
+    }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 namespace {
 
 bool trace_on = false;
+bool warnings_on = false;
+int warnings_said = 0;
 void (*trace_log)(const char* text, std::size_t n) = nullptr;
 
 constexpr char kPrefix[] = "tolvane: ";
@@ -63,6 +65,25 @@ constexpr ExceptionName kExceptionNames[] = {
     {0xC0000094, "integer division by zero"}, {0xC000013A, "ended by Ctrl+C"},
 };
 
+// Forms the text of a line behind `prefix` in `line` (kLineBuffer bytes)
+// and returns the length of prefix and text; a line end fits behind it.
+std::size_t form_line(char* line, const char* prefix, const char* format, std::va_list args) {
+    std::size_t at = std::strlen(prefix);
+    std::memcpy(line, prefix, at);
+    int n = std::vsnprintf(line + at, kLineBuffer - at - 1, format, args);
+    return at + (n < 0 ? 0 : std::min(static_cast<std::size_t>(n), kLineBuffer - at - 2));
+}
+
+void trace_line(const char* format, std::va_list args) {
+    char line[kLineBuffer];
+    std::size_t n = form_line(line, kPrefix, format, args);
+    if (trace_log != nullptr) trace_log(line + kPrefixLength, n - kPrefixLength);
+    if (trace_on) {
+        line[n] = '\n';
+        std::fwrite(line, 1, n + 1, stderr);
+    }
+}
+
 }  // namespace
 
 void trace_enable(bool on) { trace_on = on; }
@@ -74,19 +95,41 @@ bool trace_enabled() { return trace_on || trace_log != nullptr; }
 void trace(const char* format, ...) {
     if (!trace_enabled()) return;
     int saved = errno;
-    char line[kLineBuffer];
-    std::memcpy(line, kPrefix, kPrefixLength);
     std::va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(line + kPrefixLength, sizeof line - kPrefixLength - 1, format, args);
+    trace_line(format, args);
     va_end(args);
-    std::size_t text = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), sizeof line - kPrefixLength - 2);
-    if (trace_log != nullptr) trace_log(line + kPrefixLength, text);
-    if (trace_on) {
-        line[kPrefixLength + text] = '\n';
-        std::fwrite(line, 1, kPrefixLength + text + 1, stderr);
-    }
     errno = saved;
+}
+
+void warn(const char* format, ...) {
+    if (!warnings_on && !trace_enabled()) return;
+    int saved = errno;
+    std::va_list args;
+    va_start(args, format);
+    if (!warnings_on) {
+        trace_line(format, args);
+    } else if (++warnings_said <= kMaxWarnings) {
+        char line[kLineBuffer];
+        std::size_t n = form_line(line, "tolvane: warning: ", format, args);
+        line[n] = '\n';
+        std::fwrite(line, 1, n + 1, stderr);
+    }
+    va_end(args);
+    errno = saved;
+}
+
+void warnings_begin() {
+    warnings_on = true;
+    warnings_said = 0;
+}
+
+void warnings_end() {
+    int more = warnings_said - kMaxWarnings;
+    if (warnings_on && more > 0)
+        std::fprintf(stderr, "tolvane: warning: %d more warning%s; TOLVANE_TRACE=1 shows them all\n", more,
+                     more == 1 ? "" : "s");
+    warnings_on = false;
 }
 
 const char* error_name(int error) {

@@ -32,6 +32,22 @@ bool trace_enabled();
 // "tolvane: " with a line end, and to the log. errno is left as it was.
 void trace(const char* format, ...) TOLVANE_PRINTF_LIKE;
 
+// Names a mistake in the configuration. While warnings are on (between
+// warnings_begin and warnings_end) the line goes to standard error behind
+// "tolvane: warning: ", the first kMaxWarnings of them, and nowhere else;
+// otherwise it is a trace line. So the trace and the warnings use the
+// same words.
+void warn(const char* format, ...) TOLVANE_PRINTF_LIKE;
+
+// Warnings shown in full; warnings_end counts the rest.
+constexpr int kMaxWarnings = 5;
+
+// Turns the warnings on. warnings_end turns them off again, after one
+// line that says how many were not shown, when there were more than
+// kMaxWarnings.
+void warnings_begin();
+void warnings_end();
+
 // The standard name of an error number ("EACCES"), or "unknown error" for a
 // number without one here.
 const char* error_name(int error);

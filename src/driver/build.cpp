@@ -216,6 +216,21 @@ void trace_expansion(const Stage& stage, const char* key, const char* entry, con
     }
 }
 
+// Quotes written around a program value, which the file's reader strips
+// only once, make a name that no Windows file has.
+void note_quoted_program(const Stage& stage, const char* program) {
+    if (os_tool_splits_command_line() && std::strchr(program, '"') != nullptr)
+        warn(
+            "%s: %s holds double quotes, which no file name holds: write the path without them, since "
+            "tolvane puts a program name with a blank in quotes itself",
+            stage.name, stage.program_key);
+}
+
+// An entry behind the first absent one never reaches the tool.
+void note_not_passed(const Stage& stage, const char* key, const char* gap) {
+    warn("%s: %s is not passed: %s is absent or empty", stage.name, key, gap);
+}
+
 bool too_long(Expansion what) {
     return what == Expansion::argument_too_long || what == Expansion::result_too_long;
 }
@@ -229,13 +244,7 @@ bool expand_program(const Stage& stage, StageValues& values, const Run& run) {
         return false;
     }
     trace("%s: %s=%s", stage.name, stage.program_key, values.program);
-    // Quotes written around the value, which the file's reader strips only
-    // once, make a name that no Windows file has.
-    if (os_tool_splits_command_line() && std::strchr(values.program, '"') != nullptr)
-        trace(
-            "%s: %s holds double quotes, which no file name holds: write the path without them, since "
-            "tolvane puts a program name with a blank in quotes itself",
-            stage.name, stage.program_key);
+    note_quoted_program(stage, values.program);
     return true;
 }
 
@@ -268,7 +277,7 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, bool pr
             error = ENAMETOOLONG;
             bad_key = key;
         }
-        if (gap != nullptr) trace("%s: %s is not passed: %s is absent or empty", stage.name, key, gap);
+        if (gap != nullptr) note_not_passed(stage, key, gap);
         vector[k] = copy_block(value);
         if (vector[k] == nullptr) return ENOMEM;
     }
@@ -438,16 +447,72 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
     return true;
 }
 
-// A configuration that is no file to read gives no ASSEMBLER either; only
-// the words tell the two apart.
-void remember_no_assembler(Run& run) {
-    int error = 0;
-    if (os_file_state(run.config, error) != FileState::readable) {
+// True when the driver is alone on a console made for it (a file dropped
+// on it, a double-click), where a window that closes at once shows nothing.
+bool console_of_its_own() { return os_owns_console() && os_input_is_console(); }
+
+// Keeps the words for a run without a configuration to read where the
+// user asked to hear of failures, and on a console of its own, which then
+// pauses whatever PAUSE says: the file that would set it is missing.
+void remember_no_config(Run& run) {
+    run.must_pause = console_of_its_own();
+    if (tells_failure(run) || (run.must_pause && run.switches[kTrace] == 0 && run.switches[kDryRun] == 0))
         describe_no_config(run, run.failure, sizeof run.failure);
-        return;
+}
+
+// A configuration that is no file to read gives no ASSEMBLER either; only
+// the words tell the two apart, and only a run that says one or the other
+// asks which it is.
+void remember_no_assembler(Run& run) {
+    if (!tells_failure(run) && (run.switches[kTrace] != 0 || !console_of_its_own())) return;
+    int error = 0;
+    if (os_file_state(run.config, error) != FileState::readable)
+        remember_no_config(run);
+    else if (tells_failure(run))
+        remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
+                         run.config);
+}
+
+// Whether the mistakes in the configuration are said as warnings on
+// standard error: where the user asked to hear of failures (EXITCODE on,
+// or PAUSE on where it can keep a window open), unless the trace is on to
+// say them.
+bool warns(const Run& run) {
+    return run.switches[kTrace] == 0 &&
+           (run.switches[kExitCode] != 0 || (run.switches[kPause] != 0 && console_of_its_own()));
+}
+
+// The warnings of a stage that would run: its program in quotes, and each
+// entry behind the first absent one.
+void warn_of_stage(const Stage& stage, const StageValues& values) {
+    if (values.lengths[0] == 0) return;
+    note_quoted_program(stage, values.program);
+    const char* gap = nullptr;
+    for (int k = 1; k <= kArgEntries; ++k) {
+        if (values.lengths[k] == 0 && gap == nullptr) gap = values.keys[k - 1];
+        if (values.lengths[k] != 0 && gap != nullptr) note_not_passed(stage, values.keys[k - 1], gap);
     }
-    remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
-                     run.config);
+}
+
+// The warnings, all of them before the first tool starts, from one more
+// reading of the configuration; the linker's keys are read for them ahead
+// of time, and again by the linker's stage, which reads the file as it
+// then is.
+void warn_of_mistakes(const Run& run, const StageValues& assembler) {
+    warnings_begin();
+    os_profile_hold(run.config);
+    StageValues linker;
+    read_stage(run, kLinker, linker);
+    const char* entries[2 * kArgEntries];
+    for (int k = 0; k < kArgEntries; ++k) {
+        entries[k] = assembler.lengths[k + 1] != 0 ? assembler.entries[k] : "";
+        entries[kArgEntries + k] = linker.lengths[k + 1] != 0 ? linker.entries[k] : "";
+    }
+    warn_of_file(run, entries, 2 * kArgEntries);
+    warn_of_stage(kAssembler, assembler);
+    warn_of_stage(kLinker, linker);
+    os_profile_release();
+    warnings_end();
 }
 
 // Why the run ends after a stage that did not succeed; errno is the
@@ -475,7 +540,7 @@ int run_stages(Run& run, StageValues& values) {
     if (!run_stage(kAssembler, values, run, status)) {
         if (!dry) {
             trace("run ends: no program for the assembler");
-            if (tells_failure(run)) remember_no_assembler(run);
+            remember_no_assembler(run);
             return -1;
         }
         status = -1;
@@ -540,8 +605,9 @@ int finish(const Run& run, int status) {
         else
             trace("exit status %s, %.3f s in all", text, seconds);
     }
-    bool pause = run.switches[kPause] != 0 &&
-                 should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console());
+    bool pause = run.must_pause ||
+                 (run.switches[kPause] != 0 &&
+                  should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console()));
     if (run.failure[0] != '\0' && (exit_code || pause)) {
         std::fflush(stdout);
         std::fprintf(stderr, "tolvane: %s\n", run.failure);
@@ -579,9 +645,17 @@ int run_build(int argc, char** argv) {
         run.log_variable = variable(kLog.variable);
         run.ini_variable = variable(kIniVariable);
     }
+    // Alone, they ask about tolvane; beside another argument they are
+    // sources as any other.
+    if (argc == 2 && is_about_option(os_path_syntax(), argv[1])) {
+        locate_config(run);
+        say_about(run, argv[1]);
+        return 0;
+    }
     // Without an argument nothing is read, unless a variable asks for a
-    // word on it.
-    if (argc < 2 && !any_variable && run.log_variable == nullptr) return 0;
+    // word on it or a window made for the driver would show nothing.
+    run.must_pause = argc < 2 && console_of_its_own();
+    if (argc < 2 && !any_variable && run.log_variable == nullptr && !run.must_pause) return 0;
 
     locate_config(run);
     if (run.have_config) config_dir_of(os_path_syntax(), run.config, run.config_dir);
@@ -604,15 +678,17 @@ int run_build(int argc, char** argv) {
         readable = run.have_config && os_file_state(run.config, error) == FileState::readable;
     if (argc < 2) {
         if (dry) say_nothing_to_build(run);
+        if (run.must_pause) say_welcome(run);
         return finish(run, -1);
     }
     if (run.switches[kView] != 0) list_arguments(argc, argv);
     if (!run.have_config || !readable) {
         if (dry) say_nothing_to_build(run);
-        if (tells_failure(run)) describe_no_config(run, run.failure, sizeof run.failure);
+        remember_no_config(run);
         trace("run ends: no configuration");
         return finish(run, -1);
     }
     if (argument_refused(run)) return finish(run, -1);
+    if (warns(run)) warn_of_mistakes(run, values);
     return finish(run, run_stages(run, values));
 }

@@ -96,14 +96,14 @@ bool is_read_key(const SectionKeys& section, const char* name) {
 void note_unread_key(const SectionKeys& section, const char* name) {
     for (const SectionKeys& other : kSectionKeys)
         if (&other != &section && is_read_key(other, name)) {
-            trace("%s in [%s] is not read: it belongs in [%s]", name, section.section, other.section);
+            warn("%s in [%s] is not read: it belongs in [%s]", name, section.section, other.section);
             return;
         }
     if (section.entry_prefix != nullptr && name_starts_with(name, section.entry_prefix))
-        trace("%s in [%s] is not read: entry keys run from %s01 to %s20", name, section.section,
-              section.entry_prefix, section.entry_prefix);
+        warn("%s in [%s] is not read: entry keys run from %s01 to %s20", name, section.section,
+             section.entry_prefix, section.entry_prefix);
     else
-        trace("%s in [%s] is not read: %s", name, section.section, section.holds);
+        warn("%s in [%s] is not read: %s", name, section.section, section.holds);
 }
 
 // True when `section` stands in the list `names` in front of itself.
@@ -127,8 +127,8 @@ void note_unread_keys(const Run& run) {
         os_profile_later_keys(section.section, names, sizeof names, run.config);
         for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
             if (!named_before(names, name))
-                trace("%s in a later [%s] is not read: only the first [%s] counts", name, section.section,
-                      section.section);
+                warn("%s in a later [%s] is not read: only the first [%s] counts", name, section.section,
+                     section.section);
     }
     os_profile_sections(sections, sizeof sections, run.config);
     for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1) {
@@ -139,37 +139,57 @@ void note_unread_keys(const Run& run) {
         for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
             for (const SectionKeys& known : kSectionKeys)
                 if (is_read_key(known, name))
-                    trace("%s in [%s] is not read: it belongs in [%s]", name, section, known.section);
+                    warn("%s in [%s] is not read: it belongs in [%s]", name, section, known.section);
     }
 }
 
-// Names each argument that no entry of either stage names by its
-// placeholder, as expand_placeholder reads it: it is built by nothing.
-// The entries take a reading of their own, made only for the trace.
-void note_unused_arguments(const Run& run) {
+// Names each argument that none of the `count` entries (as read, empty
+// where absent) names by its placeholder, as expand_placeholder reads it:
+// it is built by nothing. `beyond_highest` names only those behind the
+// highest number that some entry names (none when no entry names any), as
+// a warning does: a configuration without placeholders leaves its
+// arguments unused on purpose.
+void note_unused_arguments(const Run& run, const char* const* entries, int count, bool beyond_highest) {
     int named[2 * kArgEntries];
+    int named_count = 0;
+    int highest = 0;
+    for (int i = 0; i < count && named_count < 2 * kArgEntries; ++i) {
+        std::size_t n = std::strlen(entries[i]);
+        if (n == 0 || n > kMaxChars) continue;
+        char value[kPathBuffer];
+        std::memcpy(value, entries[i], n + 1);
+        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv);
+        if (r.what == Expansion::none) continue;
+        named[named_count++] = r.number;
+        if (r.number > highest) highest = r.number;
+    }
+    for (int n = beyond_highest ? (highest > 0 ? highest + 1 : run.argc) : 1; n < run.argc; ++n) {
+        bool used = false;
+        for (int i = 0; i < named_count && !used; ++i) used = named[i] == n;
+        if (!used) warn("argument %d (%s): no entry names @%d, so it is not built", n, run.argv[n], n);
+    }
+}
+
+// note_unused_arguments over the entries of both stages, which take a
+// reading of their own, made only for the trace.
+void note_unused_arguments(const Run& run) {
+    char values[2 * kArgEntries][kPathBuffer];
+    const char* entries[2 * kArgEntries];
     int count = 0;
     for (const SectionKeys& section : kSectionKeys) {
         if (section.entry_prefix == nullptr) continue;
-        char values[kArgEntries][kPathBuffer];
         char keys[kArgEntries][16];
         ProfileQuery queries[kArgEntries];
         for (int k = 0; k < kArgEntries; ++k) {
             std::snprintf(keys[k], sizeof keys[k], "%s%02d", section.entry_prefix, k + 1);
-            queries[k] = ProfileQuery{section.section, keys[k], values[k], kPathBuffer, 0, nullptr};
+            queries[k] = ProfileQuery{section.section, keys[k], values[count + k], kPathBuffer, 0, nullptr};
         }
         os_profile_lookup(run.config, queries, kArgEntries);
-        for (int k = 0; k < kArgEntries; ++k) {
-            if (queries[k].length == 0) continue;
-            PlaceholderResult r = expand_placeholder(values[k], run.argc, run.argv);
-            if (r.what != Expansion::none) named[count++] = r.number;
-        }
+        for (int k = 0; k < kArgEntries; ++k)
+            entries[count + k] = queries[k].length > 0 ? values[count + k] : "";
+        count += kArgEntries;
     }
-    for (int n = 1; n < run.argc; ++n) {
-        bool used = false;
-        for (int i = 0; i < count && !used; ++i) used = named[i] == n;
-        if (!used) trace("argument %d (%s): no entry names @%d, so it is not built", n, run.argv[n], n);
-    }
+    note_unused_arguments(run, entries, count, false);
 }
 
 // What stands at the configuration's path, as the trace and the dry run
@@ -184,6 +204,58 @@ void state_words(FileState state, int error, char* out, std::size_t size) {
     else
         std::snprintf(out, size, "cannot be read: it is not a regular file");
 }
+
+// "; PATH is not read: ..." into `out` when a tolvane.ini lies in the
+// current directory or beside the first source, where a user who has none
+// beside the executable may have put it; else "".
+void stray_words(const Run& run, char* out, std::size_t size) {
+    out[0] = '\0';
+    char candidates[2][kPathBuffer];
+    bool named[2] = {os_absolute_path("tolvane.ini", candidates[0]), false};
+    if (run.argc >= 2) {
+        PathParts parts;
+        char beside_source[kPathBuffer];
+        split_path(os_path_syntax(), run.argv[1], parts);
+        named[1] = compose_path(os_path_syntax(), parts.drive, parts.dir, "tolvane", "ini", beside_source,
+                                kPathBuffer) &&
+                   os_absolute_path(beside_source, candidates[1]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        int error = 0;
+        if (!named[i] || os_file_state(candidates[i], error) != FileState::readable) continue;
+        std::snprintf(out, size,
+                      "; %s is not read: tolvane reads the tolvane.ini beside its executable, or the file "
+                      "that TOLVANE_INI names",
+                      candidates[i]);
+        return;
+    }
+}
+
+// What the run has for a configuration, as the trace's first line says
+// it behind the version: "configuration PATH (beside the executable):
+// found", with its encoding where that is not plain bytes; where it cannot
+// be read, why, and the tolvane.ini that is not read (stray_words).
+// `state` receives what stands at the path.
+void config_words(const Run& run, FileState& state, char* out, std::size_t size) {
+    char stray[kPathBuffer + 160];
+    state = FileState::absent;
+    if (!run.have_config) {
+        stray_words(run, stray, sizeof stray);
+        std::snprintf(out, size, "configuration: none (%s)%s", run.no_config, stray);
+        return;
+    }
+    int error = 0;
+    char words[160];
+    state = os_file_state(run.config, error);
+    state_words(state, error, words, sizeof words);
+    const char* encoding = state == FileState::readable ? os_profile_encoding(run.config) : nullptr;
+    stray[0] = '\0';
+    if (state != FileState::readable) stray_words(run, stray, sizeof stray);
+    std::snprintf(out, size, "configuration %s (%s): %s%s%s%s", run.config, run.whence, words,
+                  encoding != nullptr ? ", " : "", encoding != nullptr ? encoding : "", stray);
+}
+
+constexpr std::size_t kConfigWords = 3 * kPathBuffer + 512;
 
 }  // namespace
 
@@ -223,16 +295,10 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     FileState state = FileState::absent;
     if (run.argc < 2) {
         trace("tolvane %s: no argument, nothing to build", TOLVANE_VERSION);
-    } else if (!run.have_config) {
-        trace("tolvane %s: configuration: none (%s)", TOLVANE_VERSION, run.no_config);
     } else {
-        int error = 0;
-        char words[160];
-        state = os_file_state(run.config, error);
-        state_words(state, error, words, sizeof words);
-        const char* encoding = state == FileState::readable ? os_profile_encoding(run.config) : nullptr;
-        trace("tolvane %s: configuration %s (%s): %s%s%s", TOLVANE_VERSION, run.config, run.whence, words,
-              encoding != nullptr ? ", " : "", encoding != nullptr ? encoding : "");
+        char words[kConfigWords];
+        config_words(run, state, words, sizeof words);
+        trace("tolvane %s: %s", TOLVANE_VERSION, words);
     }
     char code_page[128];
     os_describe_code_page(code_page, sizeof code_page);
@@ -246,6 +312,17 @@ bool open_trace(const Run& run, int log_error, const char* log) {
     return readable;
 }
 
+void warn_of_file(const Run& run, const char* const* entries, int count) {
+    if (os_profile_encoding(run.config) == kProfileUnmarkedUtf16) {
+        FileState state;
+        char words[kConfigWords];
+        config_words(run, state, words, sizeof words);
+        warn("%s", words);
+    }
+    note_unread_keys(run);
+    note_unused_arguments(run, entries, count, true);
+}
+
 void note_cut_value(const char* stage_name, const char* section, const char* key) {
     if (stage_name != nullptr)
         trace("%s: %s is longer than %d characters and was cut there", stage_name, key,
@@ -256,15 +333,17 @@ void note_cut_value(const char* stage_name, const char* section, const char* key
 }
 
 void describe_no_config(const Run& run, char* out, std::size_t size) {
+    char stray[kPathBuffer + 160];
+    stray_words(run, stray, sizeof stray);
     if (!run.have_config) {
-        std::snprintf(out, size, "no configuration: %s", run.no_config);
+        std::snprintf(out, size, "no configuration: %s%s", run.no_config, stray);
         return;
     }
     int error = 0;
     char words[160];
     FileState state = os_file_state(run.config, error);
     state_words(state, error, words, sizeof words);
-    std::snprintf(out, size, "no configuration: %s (%s) %s", run.config, run.whence, words);
+    std::snprintf(out, size, "no configuration: %s (%s) %s%s", run.config, run.whence, words, stray);
 }
 
 void say_nothing_to_build(const Run& run) {
@@ -272,7 +351,62 @@ void say_nothing_to_build(const Run& run) {
         std::printf("no argument, nothing to build\n");
         return;
     }
-    char words[kPathBuffer + 256];
+    char words[kConfigWords];
     describe_no_config(run, words, sizeof words);
     std::printf("%s\n", words);
+}
+
+namespace {
+
+constexpr const char* kWhatItDoes =
+    "runs an assembler, then a linker, on a source file, as its configuration says";
+
+}  // namespace
+
+bool is_about_option(const PathSyntax& syntax, const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "--version") == 0 ||
+           (syntax.windows && std::strcmp(argument, "/?") == 0);
+}
+
+void say_about(const Run& run, const char* option) {
+    if (std::strcmp(option, "--version") == 0) {
+        char build[192];
+        os_describe_build(build, sizeof build);
+        std::printf("tolvane %s, %s\n", TOLVANE_VERSION, build);
+        return;
+    }
+    bool windows = os_path_syntax().windows;
+    FileState state;
+    char words[kConfigWords];
+    config_words(run, state, words, sizeof words);
+    std::printf(
+        "tolvane %s %s.\n"
+        "usage: %-18s  runs the tools; @1 in their entries stands for FILE\n"
+        "       %-18s  this text\n"
+        "       %-18s  the version and the build\n"
+        "%s\n"
+        "switches, in the environment or as keys in [DRIVER] and [DEBUG] of the configuration:\n"
+        "  TOLVANE_EXITCODE=1  end with the status of the tool that failed, and say why a run failed\n"
+        "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: only after a failure)\n"
+        "  TOLVANE_TRACE=1     say on standard error what is read and tried, and why the run ends\n"
+        "  TOLVANE_DRYRUN=1    show what would run, and start nothing\n"
+        "  TOLVANE_VIEW=1      list the arguments first\n"
+        "  TOLVANE_LOG=FILE    append the trace to FILE\n"
+        "  TOLVANE_INI=FILE    read FILE instead of the tolvane.ini beside the executable\n"
+        "A source file named --help or --version is built as %s--help.\n"
+        "The manual: %s\n",
+        TOLVANE_VERSION, kWhatItDoes, "tolvane FILE...", windows ? "tolvane --help, /?" : "tolvane --help",
+        "tolvane --version", words, windows ? ".\\" : "./",
+        windows ? "tolvane.html beside tolvane.exe" : "man tolvane");
+}
+
+void say_welcome(const Run& run) {
+    FileState state;
+    char words[kConfigWords];
+    config_words(run, state, words, sizeof words);
+    std::printf(
+        "tolvane %s.\n"
+        "%s\n"
+        "To build a file, drop it on tolvane.exe, or run \"tolvane FILE\" in a command prompt.\n",
+        kWhatItDoes, words);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/limits.h"
+#include "base/path.h"
 
 // The integer switches. Each is read from its environment variable when
 // that is set and not empty, else from its key; "not 0" means on.
@@ -41,6 +42,9 @@ struct Run {
     double started;                // when the trace began, in os_seconds()
     bool log_too_long;             // LOG's value is longer than kMaxChars: no log is opened
     bool tool_ran;                 // the last stage's tool was started, whatever its status
+    // The run pauses whatever PAUSE says: alone on a console made for it,
+    // with no argument or with no configuration to read.
+    bool must_pause;
     // The line that a run which failed without a tool's own word writes on
     // standard error when the user asked to hear of failures (EXITCODE on,
     // or a pause about to keep the window open) and the trace is not on to
@@ -79,3 +83,24 @@ void describe_no_config(const Run& run, char* out, std::size_t size);
 // "no argument, nothing to build", or that there is no configuration,
 // where it was looked for and why it cannot be read.
 void say_nothing_to_build(const Run& run);
+
+// Warns, while warnings are on (warnings_begin), of the mistakes the
+// opening of the trace names in the configuration: UTF-16 without a byte
+// order mark, keys never read, keys of a later section, keys in a section
+// never read, and arguments behind the highest that one of the `count`
+// argument entries names (as read, empty where absent).
+void warn_of_file(const Run& run, const char* const* entries, int count);
+
+// True for an argument that asks about tolvane rather than naming a
+// source, when it is the only one: "--help", "--version", and on Windows
+// "/?".
+bool is_about_option(const PathSyntax& syntax, const char* argument);
+
+// Answers such an argument on standard output: the version and the build,
+// or a short usage with the configuration's path and whether it was found.
+void say_about(const Run& run, const char* option);
+
+// The few lines that a console made for tolvane shows when it was started
+// with no argument (a double-click): what it is, its configuration and
+// whether that was found, and how to use it.
+void say_welcome(const Run& run);

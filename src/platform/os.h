@@ -79,6 +79,13 @@ std::size_t os_profile_sections(char* out, std::size_t out_size, const char* fil
 // read the file.
 std::size_t os_profile_later_keys(const char* section, char* out, std::size_t out_size, const char* file);
 
+// Until os_profile_release, the profile calls above and os_profile_encoding
+// answer for `file` from one reading of it, where the platform reads the
+// file itself and it fits the piece in which it is read (POSIX); elsewhere
+// nothing changes. For a diagnosis, which asks a dozen times.
+void os_profile_hold(const char* file);
+void os_profile_release();
+
 // How the INI file is encoded, for the trace, from its first kProfileHead
 // bytes: null for plain bytes, else words such as "UTF-16LE".
 const char* os_profile_encoding(const char* file);
@@ -148,6 +155,11 @@ std::size_t os_log_stamp(char* out, std::size_t size);
 // The code page the driver works in, for the trace ("ANSI code page 1252",
 // "UTF-8 (code page 65001)"); empty on POSIX, where bytes pass as given.
 void os_describe_code_page(char* out, std::size_t size);
+
+// Which build of the driver this is, for --version: "Linux build",
+// "Windows build, ANSI code page 1252", "Windows UTF-8 build, UTF-8 (code
+// page 65001)".
+void os_describe_build(char* out, std::size_t size);
 
 // Seconds from a fixed moment on a clock that only runs forward, for the
 // trace's durations.

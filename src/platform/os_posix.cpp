@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "platform/command_split.h"
 #include "platform/log_stamp.h"
@@ -52,11 +53,23 @@ long read_piece(void* context, char* buffer, std::size_t size) {
     }
 }
 
+// The file that os_profile_hold read whole into read_piece_buffer, and
+// its length; null while none is held.
+const char* held_file = nullptr;
+std::size_t held_length = 0;
+
+// True when lookups in `file` answer from the held text.
+bool held(const char* file) { return held_file != nullptr && std::strcmp(held_file, file) == 0; }
+
+std::string_view held_text() { return std::string_view(read_piece_buffer, held_length); }
+
 // Opens the INI file anew and hands `use` a source for its bytes. Anything
 // but a readable regular file reads as an empty file; O_NONBLOCK keeps a
 // FIFO from hanging the driver.
 template <typename Use>
 auto with_profile_source(const char* file, Use use) {
+    // The reading overwrites the held text.
+    held_file = nullptr;
     OpenProfile open_file = {open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC), 0};
     struct stat st;
     if (open_file.fd >= 0 && fstat(open_file.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
@@ -121,18 +134,21 @@ bool os_executable_path(char* out) {
 
 std::size_t os_profile_string(const char* section, const char* key, char* out, std::size_t out_size,
                               const char* file) {
+    if (held(file)) return profile_get_string(held_text(), section, key, out, out_size);
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_string(source, read_piece_buffer, kReadPiece, section, key, out, out_size);
     });
 }
 
 int os_profile_int(const char* section, const char* key, int def, const char* file) {
+    if (held(file)) return profile_get_int(held_text(), section, key, def);
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_int(source, read_piece_buffer, kReadPiece, section, key, def);
     });
 }
 
 void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
+    if (held(file)) return profile_get_queries(held_text(), queries, count);
     with_profile_source(file, [&](const ProfileSource& source) {
         profile_read_queries(source, read_piece_buffer, kReadPiece, queries, count);
         return 0;
@@ -140,24 +156,50 @@ void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t coun
 }
 
 std::size_t os_profile_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    if (held(file)) return profile_get_keys(held_text(), section, out, out_size);
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_keys(source, read_piece_buffer, kReadPiece, section, out, out_size);
     });
 }
 
 std::size_t os_profile_sections(char* out, std::size_t out_size, const char* file) {
+    if (held(file)) return profile_get_sections(held_text(), out, out_size);
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_sections(source, read_piece_buffer, kReadPiece, out, out_size);
     });
 }
 
 std::size_t os_profile_later_keys(const char* section, char* out, std::size_t out_size, const char* file) {
+    if (held(file)) return profile_get_later_keys(held_text(), section, out, out_size);
     return with_profile_source(file, [&](const ProfileSource& source) {
         return profile_read_later_keys(source, read_piece_buffer, kReadPiece, section, out, out_size);
     });
 }
 
+void os_profile_hold(const char* file) {
+    held_file = nullptr;
+    int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    std::size_t size = 0, length = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        static_cast<std::size_t>(st.st_size) <= kReadPiece)
+        size = static_cast<std::size_t>(st.st_size);
+    OpenProfile open_file = {fd, size};
+    long n = 0;
+    while ((n = read_piece(&open_file, read_piece_buffer + length, kReadPiece - length)) > 0)
+        length += static_cast<std::size_t>(n);
+    close(fd);
+    // A file that could not be read whole is read anew by each lookup.
+    if (size == 0 || n < 0 || length != size) return;
+    held_file = file;
+    held_length = length;
+}
+
+void os_profile_release() { held_file = nullptr; }
+
 const char* os_profile_encoding(const char* file) {
+    if (held(file)) return profile_encoding_words(read_piece_buffer, held_length);
     char head[kProfileHead];
     ssize_t n = -1;
     int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -313,6 +355,14 @@ std::size_t os_log_stamp(char* out, std::size_t size) {
     struct timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
     return format_log_stamp(now.tv_sec, now.tv_nsec / 1000000, static_cast<long>(getpid()), out, size);
+}
+
+void os_describe_build(char* out, std::size_t size) {
+#ifdef __linux__
+    std::snprintf(out, size, "Linux build");
+#else
+    std::snprintf(out, size, "POSIX build");
+#endif
 }
 
 void os_describe_code_page(char* out, std::size_t size) {

@@ -582,6 +582,11 @@ std::size_t os_profile_later_keys(const char* section, char* out, std::size_t ou
     return n;
 }
 
+// The system's profile calls keep the file themselves.
+void os_profile_hold(const char*) {}
+
+void os_profile_release() {}
+
 const char* os_profile_encoding(const char* file) {
     char head[kProfileHead];
     DWORD n = 0;
@@ -766,6 +771,12 @@ void os_describe_code_page(char* out, std::size_t size) {
         std::snprintf(out, size, "UTF-8 build, but Windows ignored its manifest: ANSI code page %u", page);
     else
         std::snprintf(out, size, "ANSI code page %u", page);
+}
+
+void os_describe_build(char* out, std::size_t size) {
+    char page[128];
+    os_describe_code_page(page, sizeof page);
+    std::snprintf(out, size, "%s, %s", kUtf8Build ? "Windows UTF-8 build" : "Windows build", page);
 }
 
 double os_seconds() {

@@ -546,11 +546,13 @@ bool looks_like_utf16(const char* head, std::size_t n) {
 
 }  // namespace
 
+const char kProfileUnmarkedUtf16[] =
+    "but it looks like UTF-16 without a byte order mark, which reads as no keys at all: save it as UTF-16 "
+    "with a byte order mark, or as ANSI or UTF-8 without one";
+
 const char* profile_encoding_words(const char* head, std::size_t n) {
     ProfileEncoding encoding = profile_encoding(head, n);
-    if (encoding == ProfileEncoding::plain && looks_like_utf16(head, n))
-        return "but it looks like UTF-16 without a byte order mark, which reads as no keys at all: save it "
-               "as UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
+    if (encoding == ProfileEncoding::plain && looks_like_utf16(head, n)) return kProfileUnmarkedUtf16;
     return profile_encoding_name(encoding);
 }
 

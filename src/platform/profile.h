@@ -43,6 +43,10 @@ constexpr std::size_t kProfileHead = 64;
 // does), and null for plain bytes.
 const char* profile_encoding_words(const char* head, std::size_t n);
 
+// The words profile_encoding_words gives for a file that looks like UTF-16
+// without a byte order mark, the one encoding that is a mistake.
+extern const char kProfileUnmarkedUtf16[];
+
 // Copies the value of `key` in `section` into `out`: a pair of equal quotes
 // (" or ') around it is removed, and at most out_size - 1 characters are
 // kept. Returns the number of characters placed, 0 when there is no value.
