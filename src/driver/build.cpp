@@ -451,11 +451,21 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
 // on it, a double-click), where a window that closes at once shows nothing.
 bool console_of_its_own() { return os_owns_console() && os_input_is_console(); }
 
+// Whether the mistakes in the configuration are said as warnings on
+// standard error: where the user asked to hear of failures (EXITCODE on,
+// or PAUSE on where it can keep a window open), unless the trace is on to
+// say them.
+bool warns(const Run& run) {
+    return run.switches[kTrace] == 0 &&
+           (run.switches[kExitCode] != 0 || (run.switches[kPause] != 0 && console_of_its_own()));
+}
+
 // Keeps the words for a run without a configuration to read where the
 // user asked to hear of failures, and on a console of its own, which then
 // pauses whatever PAUSE says: the file that would set it is missing.
 void remember_no_config(Run& run) {
     run.must_pause = console_of_its_own();
+    if (warns(run)) warn_of_stray_config(run);
     if (tells_failure(run) || (run.must_pause && run.switches[kTrace] == 0 && run.switches[kDryRun] == 0))
         describe_no_config(run, run.failure, sizeof run.failure);
 }
@@ -471,15 +481,6 @@ void remember_no_assembler(Run& run) {
     else if (tells_failure(run))
         remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
                          run.config);
-}
-
-// Whether the mistakes in the configuration are said as warnings on
-// standard error: where the user asked to hear of failures (EXITCODE on,
-// or PAUSE on where it can keep a window open), unless the trace is on to
-// say them.
-bool warns(const Run& run) {
-    return run.switches[kTrace] == 0 &&
-           (run.switches[kExitCode] != 0 || (run.switches[kPause] != 0 && console_of_its_own()));
 }
 
 // The warnings of a stage that would run: its program in quotes, and each

@@ -410,3 +410,12 @@ void say_welcome(const Run& run) {
         "To build a file, drop it on tolvane.exe, or run \"tolvane FILE\" in a command prompt.\n",
         kWhatItDoes, words);
 }
+
+void warn_of_stray_config(const Run& run) {
+    char stray[kPathBuffer + 160];
+    stray_words(run, stray, sizeof stray);
+    if (stray[0] == '\0') return;
+    warnings_begin();
+    warn("%s", stray + 2);
+    warnings_end();
+}

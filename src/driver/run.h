@@ -91,6 +91,10 @@ void say_nothing_to_build(const Run& run);
 // argument entries names (as read, empty where absent).
 void warn_of_file(const Run& run, const char* const* entries, int count);
 
+// Warns of a tolvane.ini in the current directory or beside the first
+// source, which is not read, for a run that has no configuration to read.
+void warn_of_stray_config(const Run& run);
+
 // True for an argument that asks about tolvane rather than naming a
 // source, when it is the only one: "--help", "--version", and on Windows
 // "/?".
