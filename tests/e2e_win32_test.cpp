@@ -137,7 +137,10 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
          "every character\r\n",
          ""},
         {L"d\xE9mo\xAD", "", ""},
+        {L"\x07FF", "U+07FF has", ""},
         {L"\x4E16", "U+4E16 has", ""},
+        {L"\x0800", "U+0800 has", ""},
+        {L"\xD800\xDC00", "U+10000 has", ""},
         {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
         {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
