@@ -57,13 +57,16 @@ int host(const std::string& input, const std::string& how, int argc, char** argv
     std::vector<std::string> args(argv, argv + argc);
     std::string command_line = command_line_of(args);
     PROCESS_INFORMATION process;
-    DWORD flags = how == "nowindow" ? CREATE_NO_WINDOW : 0;
+    // PROGRAM starts only once the helper has left its console: else it
+    // may look at the console's processes while the helper is still there.
+    DWORD flags = (how == "nowindow" ? CREATE_NO_WINDOW : 0) | CREATE_SUSPENDED;
     if (!CreateProcessA(argv[0], &command_line[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
                         &process))
         return 250;
     CloseHandle(startup.hStdInput);
     CloseHandle(startup.hStdOutput);
     if (how == "leave") FreeConsole();
+    ResumeThread(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 251;
     GetExitCodeProcess(process.hProcess, &code);
