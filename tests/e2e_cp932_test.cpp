@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "utf16.h"
 
 namespace {
 
@@ -38,6 +39,18 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         "tolvane: argument 1 (C:\\?): U+00A5 has no form in code page 932, so nothing was started; the "
         "UTF-8 build takes every character\r\n");
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "\x83\x41" + kHyo}));  // katakana A, then 0x95 0x5C
+}
+
+// A UTF-16 tolvane.ini: a value longer than 259 bytes is cut in front of a
+// double-byte character, and the yen sign reads as "?", not as its "\".
+TEST_F(DriverTest, Utf16ValuesReachTheCodePageExactly) {
+    std::u16string tool(asm_tool.begin(), asm_tool.end()), hyo(129, u'\x8868');
+    ini(utf16_file(u"[ASM]\r\nASSEMBLER=" + tool + u"\r\nASMLIST_01=a" + hyo + u"\r\nASMLIST_02=ab" + hyo +
+                   u"\r\nASMLIST_03=\xA5\r\n"));
+    run({"s"});
+    std::string hyos;
+    for (int i = 0; i < 129; ++i) hyos += kHyo;
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "a" + hyos, "ab" + hyos.substr(2), "?"}));
 }
 
 TEST_F(DriverTest, StemOfAnExtensionEndingInTheCharacter) {

@@ -496,12 +496,71 @@ bool value_is_longer(const ProfileQuery& q, const char* file) {
     return n >= q.out_size;
 }
 
+HANDLE open_to_read(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// True when `file` begins with a UTF-16 byte order mark. The system's
+// ANSI calls hand such a file's values on with best fit: a look-alike for
+// a character that the code page lacks ("O" for U+03A9 in 1252), which
+// may name another file or program.
+bool is_utf16_file(const char* file) {
+    unsigned char head[2] = {};
+    DWORD n = 0;
+    HANDLE h = open_to_read(file);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    if (!ReadFile(h, head, sizeof head, &n, nullptr)) n = 0;
+    CloseHandle(h);
+    return n == 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+}
+
+std::wstring widened(const char* text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
+    wide.resize(std::wcslen(wide.c_str()));
+    return wide;
+}
+
+// A string query in a UTF-16 file: the system's wide value, each character
+// turned into the code page exactly ("?" where it has none), cut in front
+// of the first character that does not fit out_size - 1 bytes.
+void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
+    if (q.out_size == 0) return;
+    // A character takes at most two units and at least a byte, so a
+    // value that fills this is longer than any that fits.
+    std::vector<wchar_t> wide(2 * q.out_size + 4);
+    DWORD n = GetPrivateProfileStringW(widened(q.section).c_str(), widened(q.key).c_str(), L"", wide.data(),
+                                       static_cast<DWORD>(wide.size()), file.c_str());
+    std::string value;
+    q.cut = n + 1 >= wide.size();
+    const wchar_t* end = wide.data() + n;
+    for (const wchar_t* w = wide.data(); w < end; w += units_at(w, end)) {
+        std::size_t before = value.size();
+        append_converted(GetACP(), w, w + units_at(w, end), value, nullptr);
+        if (value.size() + 1 > q.out_size) {
+            value.resize(before);
+            q.cut = true;
+            break;
+        }
+    }
+    std::memcpy(q.out, value.c_str(), value.size() + 1);
+    q.length = value.size();
+}
+
 }  // namespace
 
 void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
+    bool wide = is_utf16_file(file);
+    std::wstring wide_file = wide ? widened(file) : std::wstring();
     for (std::size_t i = 0; i < count; ++i) {
         ProfileQuery& q = queries[i];
         q.cut = false;
+        if (q.integer == nullptr && wide) {
+            lookup_wide_string(q, wide_file);
+            continue;
+        }
         if (q.integer == nullptr) {
             q.length = os_profile_string(q.section, q.key, q.out, q.out_size, file);
             q.cut = q.out_size > 0 && q.length + 1 == q.out_size && value_is_longer(q, file);
@@ -545,11 +604,6 @@ std::size_t os_profile_sections(char* out, std::size_t out_size, const char* fil
 }
 
 namespace {
-
-HANDLE open_to_read(const char* path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
 
 // The configuration as the project's own reader reads it here.
 struct OpenProfile {
