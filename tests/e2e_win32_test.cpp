@@ -174,7 +174,7 @@ TEST_F(DriverTest, EmptySlotShowsAsTwoBlanks) {
 // Each shipped Windows example, run from a folder whose path holds a blank,
 // on sources whose paths do too. NASM and the linker are probes in the
 // places the kit names (and on PATH, for the script); the other examples
-// name them there by <CONFIG_DIR>, and the script runs from "My Tools".
+// name them there by <CONFIG_DIR>, as the script example names its script.
 TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
     // The words each tool receives after its own name, split at "|": $ is
     // the source's path without its extension, % the kit's folder.
@@ -188,9 +188,8 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
          "/nologo|/subsystem:console|/entry:main|/libpath:%\\lib|/out:$.exe|$.obj|kernel32.lib"},
         {"script", "-f|win64|-o|$.obj|$.asm", link_words},
     };
-    std::string kit = root + "\\asm kit", tools;
+    std::string kit = root + "\\asm kit";
     for (char& c : kit) c = c == '/' ? '\\' : c;
-    tools = kit + "\\My Tools";
     auto words = [&kit](const std::string& pattern, const std::string& stem) {
         Args result(2);  // the tool's own name, blanked, then the first word
         for (char c : pattern) {
@@ -200,11 +199,11 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
         return result;
     };
     std::string nasm = kit + "\\nasm\\nasm.exe", link = kit + "\\linker\\link.exe";
-    for (const std::string& dir : {kit, kit + "\\nasm", kit + "\\linker", tools}) make_dir(dir);
+    for (const std::string& dir : {kit, kit + "\\nasm", kit + "\\linker"}) make_dir(dir);
     ASSERT_TRUE(copy_executable(TOLVANE_EXE, kit + "\\tolvane.exe") && copy_executable(PROBE_EXE, nasm) &&
                 copy_executable(PROBE_EXE, link));
     std::string examples = std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/";
-    write_file(tools + "\\build.bat", read_file(examples + "script/build.bat"));
+    write_file(kit + "\\build.bat", read_file(examples + "script/build.bat"));
     for (const Case& c : cases) {
         std::istringstream example(read_file(examples + c.example + "/tolvane.ini"));
         std::string text, line;
@@ -214,8 +213,6 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
                 line.find("<CONFIG_DIR>") == std::string::npos && line.find("cmd.exe") == std::string::npos;
             if (probe && line.rfind("ASSEMBLER=", 0) == 0) line = "ASSEMBLER=<CONFIG_DIR>\\nasm\\nasm.exe";
             if (probe && line.rfind("LINKER=", 0) == 0) line = "LINKER=<CONFIG_DIR>\\linker\\link.exe";
-            std::size_t at = line.find("C:\\My Tools");
-            if (at != std::string::npos) line.replace(at, 11, tools);
             text += line + "\n";
         }
         write_file(kit + "\\tolvane.ini", text);

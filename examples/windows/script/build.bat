@@ -1,7 +1,7 @@
 @echo off
 rem Assembles and links the source that tolvane hands over as %1 (%~dpn1 is
 rem its path without the extension). The script example of tolvane.ini runs
-rem this file as C:\My Tools\build.bat: keep it there, or change that path.
+rem this file as <CONFIG_DIR>\build.bat: keep it beside that tolvane.ini.
 rem A dropped file has no Developer Command Prompt, so when the Microsoft
 rem tools are not set up, the script sets them up itself: vswhere finds the
 rem newest Visual Studio, whose vcvars64.bat puts link.exe on PATH and the
