@@ -1069,6 +1069,9 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         w + "linker: LINKER holds double quotes, which no file name holds: write the path without them, " +
         "since tolvane puts a program name with a blank in quotes itself"};
     if (kExe[0] == '\0') quoted.clear();
+    std::string twenty = a;  // twenty entries name @1 before the linker's @2
+    for (int i = 2; i <= 20; ++i)
+        twenty += "ASMLIST_" + std::to_string(i / 10) + std::to_string(i % 10) + "=@1\n";
     struct Row {
         std::string ini;  // empty: UTF-16 without its mark
         Args args;
@@ -1082,6 +1085,8 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         {a + l, {"a", "b"}, {w + "argument 2 (b): no entry names @2" + u}},
         {"[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=-v\n", {"a", "b"}, {}},
         {a + "ASMLIST_02=@3\n" + l, {"a", "b", "c", "d"}, {w + "argument 4 (d): no entry names @4" + u}},
+        {twenty + l + "LNKLIST_01=@2\n", {"a", "b"}, {}},
+        {a + "ASMLIST_02=@2" + std::string(257, 'x') + "\n" + l, {"a", "b"}, {}},  // 259 characters
         {a + "[LNK]\nLINKER='\"" + lnk_tool + "\"'\n", {"s"}, quoted, "3"},
         {a + K5 + l, {"s"}, five},
         {a + K5 + "K6=1\n" + l, {"s"}, six},
@@ -1126,6 +1131,8 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
                 {{"--help"}, false, 'h'},
                 {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
                 {{"--version", "x.s"}, true, '\0'}};
+    // Named only where no configuration is found.
+    write_file(root + "/project/tolvane.ini", "[ASM]\n");
     for (const Row& row : rows) {
         remove_tree(beside());
         if (row.configured) config("ASMLIST_01=@1\nASMLIST_02=@2\n", "");
@@ -1143,7 +1150,7 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
         if (row.answer != 'h') continue;
         std::string config =
             config_line(beside(), "beside the executable", state).substr(kVersion.size() + 2);
-        EXPECT_NE(out.find(config + kEol), std::string::npos) << out;
+        EXPECT_NE(out.find(config + (row.configured ? kEol : "; ")), std::string::npos) << out;
         EXPECT_EQ(out.substr(out.size() - manual.size() - std::strlen(kEol)), manual + kEol) << out;
     }
 }
