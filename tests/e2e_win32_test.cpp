@@ -143,6 +143,8 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         {L"\x0800", "U+0800 has", ""},
         {L"\xD800\xDC00", "U+10000 has", ""},
         {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
+        {L"\x3000", "U+3000 has", "U+3000 would reach a tool as its look-alike  "},  // a blank
+        {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},    // the first of two
         {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
     std::wstring exe(driver.begin(), driver.end());
@@ -374,7 +376,8 @@ TEST_F(DriverTest, NamesFromTheSystemAreTakenExactlyOrNotAtAll) {
     ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/Oprobe.exe"));
     remove_tree(asm_tool + ".log");
     ini(utf16_file(u"[ASM]\r\nASSEMBLER=" + tool + u"\r\nASMLIST_01=\u00E9@1\r\nASMLIST_02=\u03A9\r\n" +
-                   u"[LNK]\r\nLINKER=" + dir + u"\\\u03A9probe.exe\r\n"));
+                       u"[LNK]\r\nLINKER=" + dir + u"\\\u03A9probe.exe\r\n",
+                   true));
     run({"s"});
     EXPECT_EQ(runs(asm_tool).at(0).argv,
               (Args{asm_tool, kUtf8Build ? "\xC3\xA9s" : "\xE9s", kUtf8Build ? "\xCE\xA9" : "?"}));
