@@ -527,6 +527,7 @@ std::wstring widened(const char* text) {
 // turned into the code page exactly ("?" where it has none), cut in front
 // of the first character that does not fit out_size - 1 bytes.
 void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
+    q.length = 0;
     if (q.out_size == 0) return;
     // A character takes at most two units and at least a byte, so a
     // value that fills this is longer than any that fits.
