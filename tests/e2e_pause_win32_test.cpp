@@ -94,24 +94,29 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
 TEST_F(PauseTest, ConsoleOfItsOwnShowsWhatTolvaneIsOrThatNoConfigurationIsThere) {
     struct Case {
         bool source, configured, alone;
-        const char* pause;  // TOLVANE_PAUSE; null: unset
-        const char* shown;  // above the prompt; null: nothing of tolvane's, and no wait
+        const char* variable;  // TOLVANE_ + this, or null
+        const char* shown;     // above the prompt; null: nothing of tolvane's, and no wait
+        const char* input = "console";
     } cases[] = {
         {false, true, true, nullptr, "(besidetheexecutable):found"},
         {false, false, true, nullptr, "(besidetheexecutable):notfound"},
         {false, true, false, nullptr, nullptr},
+        {false, true, true, nullptr, nullptr, "pipe"},
         {true, false, true, nullptr, "tolvane:noconfiguration:"},
-        {true, false, true, "0", "tolvane:noconfiguration:"},
+        {true, false, true, "PAUSE=0", "tolvane:noconfiguration:"},
+        {true, false, true, "DRYRUN=1", "noconfiguration:"},  // said once, on standard output
         {true, false, false, nullptr, nullptr},
-        {true, true, true, "0", nullptr},
+        {true, true, true, "PAUSE=0", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         configure("0", true);
         if (!c.configured) remove_tree(root + "/bin/tolvane.ini");
-        SetEnvironmentVariableA("TOLVANE_PAUSE", c.pause);
-        ConsoleRun run = run_on_own_console("console", c.alone, c.source);
-        SetEnvironmentVariableA("TOLVANE_PAUSE", nullptr);
+        std::string name = "TOLVANE_" + std::string(c.variable ? c.variable : "PAUSE=");
+        std::size_t is = name.find('=');
+        SetEnvironmentVariableA(name.substr(0, is).c_str(), c.variable ? name.c_str() + is + 1 : nullptr);
+        ConsoleRun run = run_on_own_console(c.input, c.alone, c.source);
+        SetEnvironmentVariableA(name.substr(0, is).c_str(), nullptr);
         // The console breaks lines at its width, and draws a blank now as
         // one, now by moving its cursor.
         std::string screen;
@@ -119,6 +124,9 @@ TEST_F(PauseTest, ConsoleOfItsOwnShowsWhatTolvaneIsOrThatNoConfigurationIsThere)
         std::size_t prompt = screen.find("Pressanykeytoclosethiswindow.");
         EXPECT_EQ(run.waited, c.shown != nullptr) << screen;
         EXPECT_EQ(screen.find(c.shown ? c.shown : "tolvane") < prompt, c.shown != nullptr) << screen;
+        EXPECT_EQ(screen.find("tolvane:noconfiguration") != screen.npos,
+                  c.shown && std::string(c.shown) == "tolvane:noconfiguration:")
+            << screen;
         EXPECT_EQ(screen.find("dropitontolvane.exe") < prompt, c.shown && !c.source) << screen;
     }
 }
