@@ -33,6 +33,11 @@ constexpr const char* kPathSep = ":";
 
 const std::string kVersion = std::string("tolvane ") + TOLVANE_VERSION;
 
+// What the trace says of a file that looks like UTF-16 without its mark.
+const std::string kUnmarked =
+    "found, but it looks like UTF-16 without a byte order mark, which reads as no keys at all: save it as "
+    "UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
+
 // How the trace and the dry run introduce the words a tool receives.
 #ifdef _WIN32
 const std::string kWords = "words, as a C runtime splits the command line:";
@@ -423,9 +428,6 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
 #else
     std::string marked = "found, UTF-8 with a byte order mark";
 #endif
-    std::string unmarked =
-        "found, but it looks like UTF-16 without a byte order mark, which reads as no keys at all: "
-        "save it as UTF-16 with a byte order mark, or as ANSI or UTF-8 without one";
     struct Row {
         std::string ini;
         std::string first;     // the trace's first line
@@ -451,7 +453,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {root + "/alt/x.ini/y", config_line(root + "/alt/x.ini/y", from, "not found"), nullptr, {}, ""},
         {root + "/alt/wide.ini", config_line(root + "/alt/wide.ini", from, "found, UTF-16LE"), "alt", {}, ""},
         {root + "/alt/marked.ini", config_line(root + "/alt/marked.ini", from, marked), "alt", {}, ""},
-        {bare, config_line(bare, from, unmarked), nullptr, {}, "", "run ends: no program for the assembler"},
+        {bare, config_line(bare, from, kUnmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
     };
     for (const Row& row : rows) {
@@ -1059,11 +1061,8 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
     std::string g = " is absent or empty", u = ", so it is not built", K5 = "K1=1\nK2=1\nK3=1\nK4=1\nK5=1\n";
     Lines five = {w + "K1" + k, w + "K2" + k, w + "K3" + k, w + "K4" + k, w + "K5" + k}, six = five;
     six.push_back(w + "1 more warning; TOLVANE_TRACE=1 shows them all");
-    Lines utf16 = {
-        w + "configuration " + beside() + " (beside the executable): found, but it looks like UTF-16 " +
-            "without a byte order mark, which reads as no keys at all: save it as UTF-16 with a byte " +
-            "order mark, or as ANSI or UTF-8 without one",
-        "assembler: no ASSEMBLER in [ASM] of " + beside()};
+    Lines utf16 = {w + "configuration " + beside() + " (beside the executable): " + kUnmarked,
+                   "assembler: no ASSEMBLER in [ASM] of " + beside()};
     // A POSIX file name may hold quotes.
     Lines quoted = {
         w + "linker: LINKER holds double quotes, which no file name holds: write the path without them, " +

@@ -205,6 +205,9 @@ void state_words(FileState state, int error, char* out, std::size_t size) {
         std::snprintf(out, size, "cannot be read: it is not a regular file");
 }
 
+// The room for stray_words: a path and its sentence.
+constexpr std::size_t kStrayWords = kPathBuffer + 160;
+
 // "; PATH is not read: ..." into `out` when a tolvane.ini lies in the
 // current directory or beside the first source, where a user who has none
 // beside the executable may have put it; else "".
@@ -237,7 +240,7 @@ void stray_words(const Run& run, char* out, std::size_t size) {
 // be read, why, and the tolvane.ini that is not read (stray_words).
 // `state` receives what stands at the path.
 void config_words(const Run& run, FileState& state, char* out, std::size_t size) {
-    char stray[kPathBuffer + 160];
+    char stray[kStrayWords];
     state = FileState::absent;
     if (!run.have_config) {
         stray_words(run, stray, sizeof stray);
@@ -333,7 +336,7 @@ void note_cut_value(const char* stage_name, const char* section, const char* key
 }
 
 void describe_no_config(const Run& run, char* out, std::size_t size) {
-    char stray[kPathBuffer + 160];
+    char stray[kStrayWords];
     stray_words(run, stray, sizeof stray);
     if (!run.have_config) {
         std::snprintf(out, size, "no configuration: %s%s", run.no_config, stray);
@@ -412,7 +415,7 @@ void say_welcome(const Run& run) {
 }
 
 void warn_of_stray_config(const Run& run) {
-    char stray[kPathBuffer + 160];
+    char stray[kStrayWords];
     stray_words(run, stray, sizeof stray);
     if (stray[0] == '\0') return;
     warnings_begin();

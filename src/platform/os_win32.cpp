@@ -501,18 +501,25 @@ HANDLE open_to_read(const char* path) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The first bytes of `file` into `head` (size bytes): how many, 0 when it
+// cannot be read.
+std::size_t read_head(const char* file, char* head, std::size_t size) {
+    DWORD n = 0;
+    HANDLE h = open_to_read(file);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    if (!ReadFile(h, head, static_cast<DWORD>(size), &n, nullptr)) n = 0;
+    CloseHandle(h);
+    return n;
+}
+
 // True when `file` begins with a UTF-16 byte order mark. The system's
 // ANSI calls hand such a file's values on with best fit: a look-alike for
 // a character that the code page lacks ("O" for U+03A9 in 1252), which
 // may name another file or program.
 bool is_utf16_file(const char* file) {
-    unsigned char head[2] = {};
-    DWORD n = 0;
-    HANDLE h = open_to_read(file);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    if (!ReadFile(h, head, sizeof head, &n, nullptr)) n = 0;
-    CloseHandle(h);
-    return n == 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+    char head[2];
+    ProfileEncoding encoding = profile_encoding(head, read_head(file, head, sizeof head));
+    return encoding == ProfileEncoding::utf16le || encoding == ProfileEncoding::utf16be;
 }
 
 std::wstring widened(const char* text) {
@@ -537,9 +544,10 @@ void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
     std::string value;
     q.cut = n + 1 >= wide.size();
     const wchar_t* end = wide.data() + n;
-    for (const wchar_t* w = wide.data(); w < end; w += units_at(w, end)) {
+    for (const wchar_t *w = wide.data(), *next = w; w < end; w = next) {
+        next = w + units_at(w, end);
         std::size_t before = value.size();
-        append_converted(GetACP(), w, w + units_at(w, end), value, nullptr);
+        append_converted(GetACP(), w, next, value, nullptr);
         if (value.size() + 1 > q.out_size) {
             value.resize(before);
             q.cut = true;
@@ -644,12 +652,7 @@ void os_profile_release() {}
 
 const char* os_profile_encoding(const char* file) {
     char head[kProfileHead];
-    DWORD n = 0;
-    HANDLE h = open_to_read(file);
-    if (h != INVALID_HANDLE_VALUE) {
-        if (!ReadFile(h, head, sizeof head, &n, nullptr)) n = 0;
-        CloseHandle(h);
-    }
+    std::size_t n = read_head(file, head, sizeof head);
     // Windows takes such a mark for part of the first line (Wine skips it).
     if (profile_encoding(head, n) == ProfileEncoding::utf8_mark)
         return "UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
