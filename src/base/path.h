@@ -80,6 +80,12 @@ struct PathParts {
 
 void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts);
 
+// The extension that split_path leaves out: from the last dot of the file
+// name part on, the dot included ("src\x.tar.s" gives ".s", "src.d\x"
+// none), of at most kComponentMax bytes of whole characters, into `out`
+// (kComponentMax + 1 bytes); empty where there is none.
+void path_extension(const PathSyntax& syntax, std::string_view path, char* out);
+
 // Composes drive, directory (a separator added where it lacks one), file
 // name and extension (a dot added where it lacks one) into `out`. Returns
 // false, leaving `out` empty, when the result would not fit `out_size`.

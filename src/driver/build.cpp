@@ -36,6 +36,8 @@ struct StageValues {
     char keys[kArgEntries][16];
     std::size_t lengths[kArgEntries + 1];  // [0] the program's
     bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
+    char alternate[kPathBuffer];           // the stage's section for the run's extension
+    const char* section;                   // the section read: the stage's or `alternate`
 };
 
 // Whether the run keeps its failure's words for the line on standard
@@ -84,19 +86,25 @@ void entry_key(const Stage& stage, int k, char* key) {
     key[n + 2] = '\0';
 }
 
-// Adds the queries for a stage's program and entries to `queries`;
-// returns how many.
-std::size_t stage_queries(const Stage& stage, StageValues& values, ProfileQuery* queries) {
+// Adds the queries for a stage's program and entries to `queries`, in its
+// section for the run's extension where the file holds that; returns how
+// many.
+std::size_t stage_queries(const Run& run, const Stage& stage, StageValues& values, ProfileQuery* queries) {
+    const char* alternate =
+        extension_section(run, stage.section, values.alternate) ? values.alternate : nullptr;
     queries[0] = ProfileQuery{stage.section, stage.program_key, values.program, kPathBuffer, 0, nullptr};
+    queries[0].alternate = alternate;
     for (int k = 1; k <= kArgEntries; ++k) {
         entry_key(stage, k, values.keys[k - 1]);
         queries[k] =
             ProfileQuery{stage.section, values.keys[k - 1], values.entries[k - 1], kPathBuffer, 0, nullptr};
+        queries[k].alternate = alternate;
     }
     return kArgEntries + 1;
 }
 
-void take_lengths(StageValues& values, const ProfileQuery* queries) {
+void take_lengths(const Stage& stage, StageValues& values, const ProfileQuery* queries) {
+    values.section = queries[0].from_alternate ? values.alternate : stage.section;
     for (int k = 0; k <= kArgEntries; ++k) {
         values.lengths[k] = queries[k].length;
         values.cut[k] = queries[k].cut;
@@ -106,9 +114,9 @@ void take_lengths(StageValues& values, const ProfileQuery* queries) {
 // One reading of the configuration for the linker's keys.
 void read_stage(const Run& run, const Stage& stage, StageValues& values) {
     ProfileQuery queries[kArgEntries + 1];
-    stage_queries(stage, values, queries);
+    stage_queries(run, stage, values, queries);
     if (run.have_config) os_profile_lookup(run.config, queries, kArgEntries + 1);
-    take_lengths(values, queries);
+    take_lengths(stage, values, queries);
 }
 
 // One reading of the configuration for the switches and the assembler's
@@ -122,10 +130,10 @@ void read_first(Run& run, StageValues& values) {
                                   &run.switches[i]};
     }
     queries[kSwitchCount] = ProfileQuery{kLog.section, kLog.key, run.log, kPathBuffer, 0, nullptr};
-    std::size_t count = kSwitchCount + 1 + stage_queries(kAssembler, values, queries + kSwitchCount + 1);
+    std::size_t count = kSwitchCount + 1 + stage_queries(run, kAssembler, values, queries + kSwitchCount + 1);
     run.log[0] = '\0';
     if (run.have_config && run.argc >= 2) os_profile_lookup(run.config, queries, count);
-    take_lengths(values, queries + kSwitchCount + 1);
+    take_lengths(kAssembler, values, queries + kSwitchCount + 1);
     run.log_too_long = queries[kSwitchCount].cut;
     for (int i = 0; i < kSwitchCount; ++i)
         if (run.variables[i] != nullptr) run.switches[i] = integer_of(run.variables[i]);
@@ -409,10 +417,16 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
 // `blocked` tells it that the assembler would not run.
 bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, bool blocked = false) {
     run.tool_ran = false;
-    if (values.lengths[0] == 0) {
-        trace("%s: no %s in [%s]", stage.name, stage.program_key, stage.section);
+    if (values.section != stage.section) {
+        trace("%s: section [%s], for the extension %s", stage.name, values.section, run.extension);
         if (run.switches[kDryRun] != 0)
-            std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, stage.section);
+            std::printf("%s: section [%s], for the extension %s\n", stage.name, values.section,
+                        run.extension);
+    }
+    if (values.lengths[0] == 0) {
+        trace("%s: no %s in [%s]", stage.name, stage.program_key, values.section);
+        if (run.switches[kDryRun] != 0)
+            std::printf("%s: not run: no %s in [%s]\n", stage.name, stage.program_key, values.section);
         return false;
     }
     bool program_fits = expand_program(stage, values, run);
@@ -473,13 +487,13 @@ void remember_no_config(Run& run) {
 // A configuration that is no file to read gives no ASSEMBLER either; only
 // the words tell the two apart, and only a run that says one or the other
 // asks which it is.
-void remember_no_assembler(Run& run) {
+void remember_no_assembler(Run& run, const StageValues& values) {
     if (!tells_failure(run) && (run.switches[kTrace] != 0 || !console_of_its_own())) return;
     int error = 0;
     if (os_file_state(run.config, error) != FileState::readable)
         remember_no_config(run);
     else if (tells_failure(run))
-        remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
+        remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, values.section,
                          run.config);
 }
 
@@ -541,7 +555,7 @@ int run_stages(Run& run, StageValues& values) {
     if (!run_stage(kAssembler, values, run, status)) {
         if (!dry) {
             trace("run ends: no program for the assembler");
-            remember_no_assembler(run);
+            remember_no_assembler(run, values);
             return -1;
         }
         status = -1;
@@ -622,6 +636,17 @@ int finish(const Run& run, int status) {
 
 }  // namespace
 
+bool extension_section(const Run& run, const char* section, char* out) {
+    out[0] = '\0';
+    // A name that ends in its dot has no extension: Windows drops that
+    // dot from a file's name.
+    if (run.extension[0] == '\0' || run.extension[1] == '\0') return false;
+    std::size_t n = std::strlen(section);
+    std::memcpy(out, section, n);
+    std::memcpy(out + n, run.extension, std::strlen(run.extension) + 1);
+    return true;
+}
+
 bool config_path_from(const PathSyntax& syntax, const char* exe_path, char* out) {
     PathParts parts;
     split_path(syntax, exe_path, parts);
@@ -660,6 +685,7 @@ int run_build(int argc, char** argv) {
 
     locate_config(run);
     if (run.have_config) config_dir_of(os_path_syntax(), run.config, run.config_dir);
+    if (argc >= 2) path_extension(os_path_syntax(), argv[1], run.extension);
     StageValues values;
     read_first(run, values);
     char log[kPathBuffer] = "";

@@ -93,17 +93,20 @@ bool is_read_key(const SectionKeys& section, const char* name) {
     return k >= 1 && k <= kArgEntries;
 }
 
-void note_unread_key(const SectionKeys& section, const char* name) {
+// Names the key `name` of the section `shown`, which the driver reads as
+// `section` (for the sources of the extension `ext`, else ext is "").
+void note_unread_key(const SectionKeys& section, const char* shown, const char* ext, const char* name) {
     for (const SectionKeys& other : kSectionKeys)
         if (&other != &section && is_read_key(other, name)) {
-            warn("%s in [%s] is not read: it belongs in [%s]", name, section.section, other.section);
+            warn("%s in [%s] is not read: it belongs in [%s%s]", name, shown, other.section,
+                 other.entry_prefix != nullptr ? ext : "");
             return;
         }
     if (section.entry_prefix != nullptr && name_starts_with(name, section.entry_prefix))
-        warn("%s in [%s] is not read: entry keys run from %s01 to %s20", name, section.section,
-             section.entry_prefix, section.entry_prefix);
+        warn("%s in [%s] is not read: entry keys run from %s01 to %s20", name, shown, section.entry_prefix,
+             section.entry_prefix);
     else
-        warn("%s in [%s] is not read: %s", name, section.section, section.holds);
+        warn("%s in [%s] is not read: %s", name, shown, section.holds);
 }
 
 // True when `section` stands in the list `names` in front of itself.
@@ -113,28 +116,63 @@ bool named_before(const char* names, const char* section) {
     return false;
 }
 
+// The stage whose section's name `name` begins with; null for any other.
+const SectionKeys* stage_named_in(const char* name) {
+    for (const SectionKeys& known : kSectionKeys)
+        if (known.entry_prefix != nullptr && name_starts_with(name, known.section)) return &known;
+    return nullptr;
+}
+
+// What stands behind the stage's name in a section's name, where it is a
+// section for the sources of one extension: a dot and at least one more
+// character (".c" of "ASM.c"); null otherwise.
+const char* extension_of_section(const SectionKeys& stage, const char* name) {
+    const char* ext = name + std::strlen(stage.section);
+    return ext[0] == '.' && ext[1] != '\0' ? ext : nullptr;
+}
+
+// Names every key of the section `shown` that the driver never reads
+// there, read as `section` (ext as for note_unread_key), and once each key
+// of a later section of that name.
+void note_section(const SectionKeys& section, const char* shown, const char* ext, const Run& run, char* names,
+                  std::size_t size) {
+    os_profile_keys(shown, names, size, run.config);
+    for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
+        if (!is_read_key(section, name)) note_unread_key(section, shown, ext, name);
+    os_profile_later_keys(shown, names, size, run.config);
+    for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
+        if (!named_before(names, name))
+            warn("%s in a later [%s] is not read: only the first [%s] counts", name, shown, shown);
+}
+
 // Names every key of the driver's sections that it never reads, and once
-// each key of a later section of such a name; then each key that it reads
-// where it stands in a section it never reads ([LINK] for [LNK]); other
-// keys there belong to other programs.
+// each key of a later section of such a name, a stage's sections for the
+// sources of one extension ([ASM.c]) included, whatever the argument's
+// extension; then each section that looks like a stage's and is none
+// ([ASM .c], [ASMc]), and each key that it reads where it stands in a
+// section it never reads ([LINK] for [LNK]); other keys there belong to
+// other programs.
 void note_unread_keys(const Run& run) {
     static char names[16384];
     static char sections[4096];
-    for (const SectionKeys& section : kSectionKeys) {
-        os_profile_keys(section.section, names, sizeof names, run.config);
-        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
-            if (!is_read_key(section, name)) note_unread_key(section, name);
-        os_profile_later_keys(section.section, names, sizeof names, run.config);
-        for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
-            if (!named_before(names, name))
-                warn("%s in a later [%s] is not read: only the first [%s] counts", name, section.section,
-                     section.section);
-    }
+    for (const SectionKeys& section : kSectionKeys)
+        note_section(section, section.section, "", run, names, sizeof names);
     os_profile_sections(sections, sizeof sections, run.config);
     for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1) {
         bool read = named_before(sections, section);
         for (const SectionKeys& known : kSectionKeys) read = read || names_equal(section, known.section);
         if (read) continue;
+        const SectionKeys* stage = stage_named_in(section);
+        const char* ext = stage != nullptr ? extension_of_section(*stage, section) : nullptr;
+        if (ext != nullptr) {
+            note_section(*stage, section, ext, run, names, sizeof names);
+            continue;
+        }
+        if (stage != nullptr) {
+            warn("[%s] is not read: tolvane reads [%s], and [%s.EXT] for the sources of the extension .EXT",
+                 section, stage->section, stage->section);
+            continue;
+        }
         os_profile_keys(section, names, sizeof names, run.config);
         for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1)
             for (const SectionKeys& known : kSectionKeys)
@@ -179,10 +217,13 @@ void note_unused_arguments(const Run& run) {
     for (const SectionKeys& section : kSectionKeys) {
         if (section.entry_prefix == nullptr) continue;
         char keys[kArgEntries][16];
+        char alternate[kPathBuffer];
+        bool by_extension = extension_section(run, section.section, alternate);
         ProfileQuery queries[kArgEntries];
         for (int k = 0; k < kArgEntries; ++k) {
             std::snprintf(keys[k], sizeof keys[k], "%s%02d", section.entry_prefix, k + 1);
             queries[k] = ProfileQuery{section.section, keys[k], values[count + k], kPathBuffer, 0, nullptr};
+            queries[k].alternate = by_extension ? alternate : nullptr;
         }
         os_profile_lookup(run.config, queries, kArgEntries);
         for (int k = 0; k < kArgEntries; ++k)

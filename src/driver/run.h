@@ -39,9 +39,12 @@ struct Run {
     const char* no_config;         // why there is none, when there is none
     char lost_name[256];           // no_config's words for a name that lost a character
     char config_dir[kPathBuffer];  // what "<CONFIG_DIR>" stands for, with a configuration
-    double started;                // when the trace began, in os_seconds()
-    bool log_too_long;             // LOG's value is longer than kMaxChars: no log is opened
-    bool tool_ran;                 // the last stage's tool was started, whatever its status
+    // The first argument's extension, its dot included, as path_extension
+    // takes it; empty without an argument.
+    char extension[kComponentMax + 1];
+    double started;     // when the trace began, in os_seconds()
+    bool log_too_long;  // LOG's value is longer than kMaxChars: no log is opened
+    bool tool_ran;      // the last stage's tool was started, whatever its status
     // The run pauses whatever PAUSE says: alone on a console made for it,
     // with no argument or with no configuration to read.
     bool must_pause;
@@ -52,6 +55,12 @@ struct Run {
     // none.
     char failure[3 * kPathBuffer + 512];
 };
+
+// The section that takes the place of the stage's `section` for the
+// sources of the run's extension, where the file holds it: "ASM.c" into
+// `out` (kPathBuffer bytes). False, with `out` empty, where the first
+// argument's extension is none or the dot alone.
+bool extension_section(const Run& run, const char* section, char* out);
 
 // Opens the log when the run names one; the error number when it cannot be
 // opened, else 0. `path` (kPathBuffer bytes) receives its full name: a

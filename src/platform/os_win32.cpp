@@ -491,7 +491,7 @@ bool value_is_longer(const ProfileQuery& q, const char* file) {
     std::size_t size = q.out_size + 2;
     char* larger = static_cast<char*>(std::calloc(size, 1));
     if (larger == nullptr) return false;
-    DWORD n = GetPrivateProfileStringA(q.section, q.key, "", larger, static_cast<DWORD>(size), file);
+    DWORD n = GetPrivateProfileStringA(query_section(q), q.key, "", larger, static_cast<DWORD>(size), file);
     std::free(larger);
     return n >= q.out_size;
 }
@@ -539,8 +539,8 @@ void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
     // A character takes at most two units and at least a byte, so a
     // value that fills this is longer than any that fits.
     std::vector<wchar_t> wide(2 * q.out_size + 4);
-    DWORD n = GetPrivateProfileStringW(widened(q.section).c_str(), widened(q.key).c_str(), L"", wide.data(),
-                                       static_cast<DWORD>(wide.size()), file.c_str());
+    DWORD n = GetPrivateProfileStringW(widened(query_section(q)).c_str(), widened(q.key).c_str(), L"",
+                                       wide.data(), static_cast<DWORD>(wide.size()), file.c_str());
     std::string value;
     q.cut = n + 1 >= wide.size();
     const wchar_t* end = wide.data() + n;
@@ -558,24 +558,46 @@ void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
     q.length = value.size();
 }
 
+// True when `file` holds a section named `name`, as the system compares
+// section names (each character in upper case). A key lookup cannot tell
+// an empty section from a missing one, so this takes the list of the
+// file's sections: one profile call.
+bool holds_section(const char* name, const char* file) {
+    // Only a run whose source has an extension asks, so only its runs
+    // touch these pages.
+    static char sections[64 * 1024];
+    std::wstring wanted = widened(name);
+    os_profile_sections(sections, sizeof sections, file);
+    for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1)
+        if (CompareStringOrdinal(widened(section).c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t count) {
     bool wide = is_utf16_file(file);
     std::wstring wide_file = wide ? widened(file) : std::wstring();
+    const char* alternate = nullptr;
+    bool held = false;
     for (std::size_t i = 0; i < count; ++i) {
         ProfileQuery& q = queries[i];
         q.cut = false;
+        // The queries of a stage share their alternate: asked once.
+        if (q.alternate != nullptr && q.alternate != alternate) held = holds_section(q.alternate, file);
+        if (q.alternate != nullptr) alternate = q.alternate;
+        q.from_alternate = q.alternate != nullptr && held;
         if (q.integer == nullptr && wide) {
             lookup_wide_string(q, wide_file);
             continue;
         }
         if (q.integer == nullptr) {
-            q.length = os_profile_string(q.section, q.key, q.out, q.out_size, file);
+            q.length = os_profile_string(query_section(q), q.key, q.out, q.out_size, file);
             q.cut = q.out_size > 0 && q.length + 1 == q.out_size && value_is_longer(q, file);
             continue;
         }
-        *q.integer = os_profile_int(q.section, q.key, *q.integer, file);
+        *q.integer = os_profile_int(query_section(q), q.key, *q.integer, file);
         if (q.out != nullptr && q.out_size > 0) q.out[0] = '\0';
         q.length = 0;
     }

@@ -333,19 +333,39 @@ enum class Place : unsigned char {
 struct Pending {
     std::string_view section;
     std::string_view key;
+    std::string_view alternate;  // empty where there is none or it was met
     Place place;
     bool answered;
 };
 
 // The queries of one pass, and how many of them a later line can still
-// answer: `open` in all, `inside` of them in the current section.
+// answer: `open` in all, `inside` of them in the current section,
+// `waiting` for a header of their alternate.
 struct Batch {
     Pending pending[kProfileBatch];
     ProfileQuery* queries;
     std::size_t count;
     std::size_t open;
     std::size_t inside;
+    std::size_t waiting;
 };
+
+// The first header of a query's alternate: what the plain section gave is
+// dropped, and the query is answered from here.
+void enter_alternate(Batch& b, std::size_t i) {
+    Pending& p = b.pending[i];
+    ProfileQuery& q = b.queries[i];
+    p.alternate = std::string_view();
+    --b.waiting;
+    if (p.answered || p.place == Place::after) ++b.open;
+    p.place = Place::inside;
+    p.answered = false;
+    ++b.inside;
+    q.length = 0;
+    q.cut = false;
+    if (q.out_size > 0) q.out[0] = '\0';
+    q.from_alternate = true;
+}
 
 // A header line: the sections it ends and the one it begins.
 void enter_section(std::string_view name, Batch& b) {
@@ -355,7 +375,9 @@ void enter_section(std::string_view name, Batch& b) {
             p.place = Place::after;
             if (!p.answered) --b.open, --b.inside;
         }
-        if (p.place == Place::before && same_name(name, p.section)) {
+        if (!p.alternate.empty() && same_name(name, p.alternate)) {
+            enter_alternate(b, i);
+        } else if (p.place == Place::before && same_name(name, p.section)) {
             p.place = Place::inside;
             if (!p.answered) ++b.inside;
         }
@@ -380,21 +402,32 @@ void offer_key(std::string_view line, Batch& b, bool whole_characters) {
 }
 
 // One pass over the file for up to kProfileBatch queries. It stops as soon as
-// every query is answered or its section has ended.
+// every query is answered or its section has ended, and no alternate can
+// come any more.
 void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
     Batch b;
     b.queries = queries;
     b.count = b.open = count;
-    b.inside = 0;
+    b.inside = b.waiting = 0;
+    // The queries of a stage share their alternate's name, trimmed once.
+    const char* last_alternate = nullptr;
+    std::string_view alternate;
     for (std::size_t i = 0; i < count; ++i) {
-        b.pending[i] = Pending{trim(queries[i].section), trim(queries[i].key), Place::before, false};
-        queries[i].length = 0;
-        queries[i].cut = false;
-        if (queries[i].out_size > 0) queries[i].out[0] = '\0';
+        ProfileQuery& q = queries[i];
+        if (q.alternate != last_alternate && q.alternate != nullptr) alternate = trim(q.alternate);
+        last_alternate = q.alternate;
+        Pending& p = b.pending[i];
+        p = Pending{trim(q.section), trim(q.key), q.alternate != nullptr ? alternate : std::string_view(),
+                    Place::before, false};
+        b.waiting += !p.alternate.empty();
+        q.length = 0;
+        q.cut = false;
+        q.from_alternate = false;
+        if (q.out_size > 0) q.out[0] = '\0';
     }
     start_reading(w);
     std::string_view line;
-    while (b.open > 0) {
+    while (b.open > 0 || b.waiting > 0) {
         if (b.inside == 0 && !skip_to_bracket_line(w)) break;
         if (!take_line(w, line)) break;
         line = trim(line);

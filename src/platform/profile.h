@@ -110,14 +110,24 @@ struct ProfileQuery {
     // String lookup: true when the value was longer than out_size - 1
     // characters and was cut.
     bool cut = false;
+    // When not null, a section that takes the place of `section` where the
+    // file holds one of that name, empty or not: the query is answered
+    // from the first of that name alone, and `from_alternate` says so.
+    const char* alternate = nullptr;
+    bool from_alternate = false;
 };
+
+// The section a query was answered from.
+inline const char* query_section(const ProfileQuery& q) { return q.from_alternate ? q.alternate : q.section; }
 
 // Queries that one pass answers; the driver asks at most 27 at a time.
 constexpr std::size_t kProfileBatch = 32;
 
 // Answers every query of the batch from one pass over the source, each as
-// profile_read_string or profile_read_int alone would. Only the first
-// kProfileBatch queries are answered.
+// profile_read_string or profile_read_int alone would in query_section.
+// Only the first kProfileBatch queries are answered. A query with an
+// alternate keeps the pass going to the file's end unless that section
+// was met.
 void profile_read_queries(const ProfileSource& source, char* scratch, std::size_t scratch_size,
                           ProfileQuery* queries, std::size_t count);
 void profile_get_queries(std::string_view text, ProfileQuery* queries, std::size_t count);
