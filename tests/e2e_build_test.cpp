@@ -1,6 +1,7 @@
 // The build sequence end to end: the real driver, the real configuration
 // file beside it, and probes as assembler and linker.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e_support.h"
@@ -28,6 +29,32 @@ TEST_F(DriverTest, RunsAssemblerThenLinker) {
     EXPECT_EQ(runs(asm_tool)[0].argv, (Args{asm_tool, "-f", "elf64", "x"}));
     ASSERT_EQ(runs(lnk_tool).size(), 1u);
     EXPECT_EQ(runs(lnk_tool)[0].argv, (Args{lnk_tool, "y"}));
+}
+
+// Each stage reads its section for the first argument's extension where
+// the file holds one, empty or not, and its plain section otherwise; the
+// dry run and the trace name the section chosen.
+TEST_F(DriverTest, ExtensionChoosesEachStagesSection) {
+    config("ASMLIST_01=plain\n", "LNKLIST_01=plain\n",
+           "[asm.C]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=c\n[LNK.c]\nLINKER=\n[ASM .cc]\nASSEMBLER=x\n");
+    std::pair<const char*, const char*> cases[] = {{"x.asm", "plain"}, {"X.ASM", "plain"}, {"d/x.c", "c"},
+                                                   {"x.tar.C", "c"},   {"x.cc", "plain"},  {"x", "plain"},
+                                                   {"c.d/x", "plain"}, {"x.", "plain"}};
+    for (auto [arg, words] : cases) {
+        std::size_t links = runs(lnk_tool).size();
+        run({arg});
+        EXPECT_EQ(runs(asm_tool).back().argv, (Args{asm_tool, words})) << arg;
+        EXPECT_EQ(runs(lnk_tool).size() - links, words[0] == 'p' ? 1u : 0u) << arg;
+    }
+    std::string eol = kEol, section = "section [LNK.c], for the extension .c";
+    EXPECT_NE(run({"x.c"}, {"TOLVANE_DRYRUN=1"})
+                  .out.find("linker: " + section + eol + "linker: not run: no LINKER in [LNK.c]"),
+              std::string::npos);
+    EXPECT_NE(run({"x.c"}, {"TOLVANE_TRACE=1"})
+                  .err.find("tolvane: assembler: section [ASM.c], for the extension .c"),
+              std::string::npos);
+    EXPECT_EQ(run({"x.asm"}, {"TOLVANE_TRACE=1", "TOLVANE_DRYRUN=1"}).out.find("section ["),
+              std::string::npos);
 }
 
 TEST_F(DriverTest, ListingComesFirstAndNumbersEveryArgument) {

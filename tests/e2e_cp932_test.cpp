@@ -59,6 +59,15 @@ TEST_F(DriverTest, StemOfAnExtensionEndingInTheCharacter) {
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "x." + kHyo, "x.obj", "d" + kHyo + "\\y.obj"}));
 }
 
+// The character's "\" is no separator: the extension runs on past it.
+TEST_F(DriverTest, ExtensionWithTheCharacterChoosesItsSection) {
+    config("ASMLIST_01=plain\n", "", "[ASM.c" + kHyo + "y]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=table\n");
+    run({"x.c" + kHyo + "y"});
+    run({"x.c\\y"});
+    EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "table"}));
+    EXPECT_EQ(runs(asm_tool).at(1).argv, (Args{asm_tool, "plain"}));
+}
+
 TEST_F(DriverTest, PathEntryEndingInTheCharacterGetsASeparator) {
     std::string dir = root + "/p" + kHyo;
     make_dir(dir);

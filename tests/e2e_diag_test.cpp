@@ -1059,6 +1059,8 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
     std::string k = " in [ASM] is not read: [ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20",
                 w = "warning: ";
     std::string g = " is absent or empty", u = ", so it is not built", K5 = "K1=1\nK2=1\nK3=1\nK4=1\nK5=1\n";
+    std::string alike =
+        " is not read: tolvane reads [ASM], and [ASM.EXT] for the sources of the extension .EXT";
     Lines five = {w + "K1" + k, w + "K2" + k, w + "K3" + k, w + "K4" + k, w + "K5" + k}, six = five;
     six.push_back(w + "1 more warning; TOLVANE_TRACE=1 shows them all");
     Lines utf16 = {w + "configuration " + beside() + " (beside the executable): " + kUnmarked,
@@ -1089,6 +1091,14 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         {a + "[LNK]\nLINKER='\"" + lnk_tool + "\"'\n", {"s"}, quoted, "3"},
         {a + K5 + l, {"s"}, five},
         {a + K5 + "K6=1\n" + l, {"s"}, six},
+        {a + l +
+             "[ASM .c]\nASSEMBLER=x\n[ASM:c]\n[asm .C]\n[ASM.c]\nASMLIST_01=@1\n[asm.C]\nASSEMBLER=x\n"
+             "[LNK.s]\nASMLIST_01=x\n[ASM.]\n[ASMc]\n",
+         {"s"},
+         {w + "[ASM .c]" + alike, w + "[ASM:c]" + alike,
+          w + "ASSEMBLER in a later [ASM.c] is not read: only the first [ASM.c] counts",
+          w + "ASMLIST_01 in [LNK.s] is not read: it belongs in [ASM.s]", w + "[ASM.]" + alike,
+          w + "1 more warning; TOLVANE_TRACE=1 shows them all"}},
     };
     for (const Row& row : rows) {
         ini(row.ini.empty() ? utf16_file(std::u16string(a.begin(), a.end())).substr(2) : row.ini);

@@ -58,9 +58,14 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shipped, ExampleTest,
-    ::testing::Values(Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "hello.s"},
-                      Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello world.s"},
-                      Example{"examples/nasm/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm",
-                              "my src/hello world.asm"}));
+    ::testing::Values(
+        Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "hello.s"},
+        Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello world.s"},
+        Example{"examples/nasm/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm",
+                "my src/hello world.asm"},
+        // One file for three toolchains, chosen by the source's extension.
+        Example{"examples/mixed/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello.s"},
+        Example{"examples/mixed/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm", "hello.asm"},
+        Example{"examples/mixed/tolvane.ini", "examples/mixed/hello.c", "cc", "my src/hello.c"}));
 
 }  // namespace

@@ -184,8 +184,10 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
     // the source's path without its extension, % the kit's folder.
     const char* link_words = "/nologo|/subsystem:console|/entry:main|/out:$.exe|$.obj|kernel32.lib";
     struct Case {
-        const char *example, *assembler, *linker;
+        const char *example, *assembler, *linker, *ext = ".asm";
     } cases[] = {
+        {"mixed", "-f|win64|-o|$.obj|$.asm", link_words},
+        {"mixed", "/nologo|/c|/Fo$.obj|$.c", "/nologo|/subsystem:console|/out:$.exe|$.obj", ".c"},
         {"nasm", "-f|win64|-o|$.obj|$.asm", link_words},
         {"msvc", "/nologo|/c|/Fo$.obj|$.asm", link_words},
         {"kit", "-f|win64|-I%\\include\\|-o|$.obj|$.asm",
@@ -223,7 +225,7 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
         for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
             remove_tree(nasm + ".log");
             remove_tree(link + ".log");
-            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + ".asm"},
+            ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + c.ext},
                                           root + "/project", {"PATH=" + kit + "\\nasm;" + kit + "\\linker"});
             EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
             // Each tool's own name is left out: the script's is as it wrote it.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "cp932.h"
 #include "driver/driver.h"
@@ -77,6 +78,25 @@ TEST(SplitPath, PartsAndCuts) {
     // A lead byte that is the text's last byte is a character of its own.
     split_path(cp932(), "a.\x95", p);
     EXPECT_STREQ(p.fname, "a");
+
+    // The extension is the rest: from the last dot of the file name on.
+    char ext[kComponentMax + 1];
+    for (auto c : {std::pair{"src\\x.tar.s", ".s"},
+                   {"src.d\\x", ""},
+                   {"x.", "."},
+                   {"C:.c", ".c"},
+                   {"x.c\x95\\y", ""},
+                   {"a.\x95", ".\x95"},
+                   {"", ""}}) {
+        path_extension(windows_syntax(), c.first, ext);
+        EXPECT_STREQ(ext, c.second) << c.first;
+    }
+    path_extension(cp932(), std::string("x.c") + kHyo + "y", ext);
+    EXPECT_EQ(std::string(ext), std::string(".c") + kHyo + "y");
+    path_extension(posix_syntax(), "d.c\\x", ext);
+    EXPECT_STREQ(ext, ".c\\x");
+    path_extension(posix_syntax(), "x." + long_name, ext);
+    EXPECT_EQ(std::string(ext), ("." + long_name).substr(0, 255));
 }
 
 TEST(ComposePath, AddsSeparatorOnlyWhereMissing) {

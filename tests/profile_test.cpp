@@ -6,7 +6,11 @@
 #include <utility>
 
 #include "base/limits.h"
+#include "platform/os.h"
 #include "utf16.h"
+#ifdef _WIN32
+#include "support/process.h"
+#endif
 
 namespace {
 
@@ -63,6 +67,55 @@ TEST(ProfileReader, BatchAnswersEveryKeyFromOnePass) {
         EXPECT_EQ(std::string(out[i], queries[i].length), cases[i].expected ? cases[i].expected : "");
         if (cases[i].integer) {
             EXPECT_EQ(values[i], cases[i].value);
+        }
+    }
+}
+
+#ifdef _WIN32
+// The system's profile calls answer too, from a file of their own each
+// time, as they keep files by name.
+constexpr int kSystemReader = 2;
+std::string system_file(const std::string& text) {
+    static std::string dir = make_temp_dir();
+    static int files = 0;
+    std::string path = dir + "\\a" + std::to_string(++files) + ".ini";
+    write_file(path, text);
+    return path;
+}
+#else
+constexpr int kSystemReader = 1;
+std::string system_file(const std::string& text) { return text; }
+#endif
+
+// A query's alternate, where the file holds it (the first of its name,
+// empty or not), answers in place of its section; other queries of the
+// batch are not touched.
+TEST(ProfileReader, AlternateSectionTakesThePlaceOfItsSection) {
+    const char* none = "[D]\nV=1\n";
+    struct Case {
+        std::string text;
+        const char* value;  // of K, from S.c where `alternate`
+        bool alternate;
+    } cases[] = {
+        {"[S]\nK=plain\n[S.cc]\nK=cc\n[S .c]\nK=blank\n", "plain", false},
+        {"[S]\nK=plain\n[S.c]\nK=alt\n", "alt", true},
+        {"[s.C]\nK=alt\n[S]\nK=plain\n", "alt", true},
+        {"[S]\nK=plain\n[S.c]\n", "", true},
+        {"[S.c]\nL=1\n[S.c]\nK=second\n[S]\nK=plain\n", "", true},
+        {"[ S.c ]\nK=trimmed\n[S]\n", "trimmed", true},
+    };
+    for (const Case& c : cases) {
+        char out[3][kPathBuffer];
+        ProfileQuery q[3] = {{"S", "K", out[0], kPathBuffer, 0, nullptr},
+                             {"S", "L", out[1], kPathBuffer, 0, nullptr},
+                             {"D", "V", out[2], kPathBuffer, 0, nullptr}};
+        q[0].alternate = q[1].alternate = "S.c";
+        std::string text = none + c.text + none;
+        for (int system = 0; system < kSystemReader; ++system) {
+            system ? os_profile_lookup(system_file(text).c_str(), q, 3) : profile_get_queries(text, q, 3);
+            EXPECT_EQ(std::string(out[0], q[0].length), c.value) << c.text << system;
+            EXPECT_EQ(q[0].from_alternate, c.alternate) << c.text << system;
+            EXPECT_EQ(std::string(out[2], q[2].length) + (q[2].from_alternate ? "!" : ""), "1") << c.text;
         }
     }
 }

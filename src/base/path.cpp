@@ -77,14 +77,16 @@ bool is_absolute_path(const PathSyntax& syntax, std::string_view path) {
     return syntax.windows && path.size() >= 2 && path[1] == ':';
 }
 
-namespace {
-
-// Where split_path divides `path` (behind its drive): the end of the
-// directory, its separator included, and the last dot behind it
-// (path.size() when there is none).
-void find_parts(const PathSyntax& syntax, std::string_view path, std::size_t& dir_end, std::size_t& dot) {
-    dir_end = 0;
-    dot = std::string_view::npos;
+void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts) {
+    parts.drive[0] = '\0';
+    if (syntax.windows && path.size() >= 2 && path[1] == ':') {
+        parts.drive[0] = path[0];
+        parts.drive[1] = ':';
+        parts.drive[2] = '\0';
+        path.remove_prefix(2);
+    }
+    std::size_t dir_end = 0;
+    std::size_t dot = std::string_view::npos;
     for (std::size_t i = 0; i < path.size();) {
         std::size_t len = char_length(syntax, path.substr(i));
         if (len == 1 && is_separator(syntax, path[i])) {
@@ -96,29 +98,20 @@ void find_parts(const PathSyntax& syntax, std::string_view path, std::size_t& di
         i += len;
     }
     if (dot == std::string_view::npos) dot = path.size();
-}
-
-}  // namespace
-
-void split_path(const PathSyntax& syntax, std::string_view path, PathParts& parts) {
-    parts.drive[0] = '\0';
-    if (syntax.windows && path.size() >= 2 && path[1] == ':') {
-        parts.drive[0] = path[0];
-        parts.drive[1] = ':';
-        parts.drive[2] = '\0';
-        path.remove_prefix(2);
-    }
-    std::size_t dir_end = 0, dot = 0;
-    find_parts(syntax, path, dir_end, dot);
     copy_component(syntax, path.substr(0, dir_end), parts.dir, kComponentMax);
     copy_component(syntax, path.substr(dir_end, dot - dir_end), parts.fname, kComponentMax);
 }
 
 void path_extension(const PathSyntax& syntax, std::string_view path, char* out) {
-    if (syntax.windows && path.size() >= 2 && path[1] == ':') path.remove_prefix(2);
-    std::size_t dir_end = 0, dot = 0;
-    find_parts(syntax, path, dir_end, dot);
-    copy_component(syntax, path.substr(dot), out, kComponentMax);
+    // Read from the end: the last dot or separator that is a character of
+    // its own (not the second byte of a double-byte one) decides.
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] != '.' && !is_separator(syntax, path[i])) continue;
+        if (is_trail_byte(syntax, path, i)) continue;
+        if (path[i] == '.') return copy_component(syntax, path.substr(i), out, kComponentMax);
+        break;
+    }
+    out[0] = '\0';
 }
 
 bool compose_path(const PathSyntax& syntax, const char* drive, const char* dir, const char* fname,

@@ -330,41 +330,58 @@ enum class Place : unsigned char {
     after,   // that section has ended; later ones of its name do not count
 };
 
+// No alternate, in Pending::alternate.
+constexpr unsigned char kNoAlternate = 0xFF;
+
 struct Pending {
     std::string_view section;
     std::string_view key;
-    std::string_view alternate;  // empty where there is none or it was met
     Place place;
     bool answered;
+    unsigned char alternate;  // its index in Batch::alternates, or kNoAlternate
+};
+
+// A section that queries of a batch read in place of their own where the
+// file holds it (trimmed), and whether its first header was met.
+struct Alternate {
+    const char* name;
+    std::size_t size;
+    bool met;
 };
 
 // The queries of one pass, and how many of them a later line can still
-// answer: `open` in all, `inside` of them in the current section,
-// `waiting` for a header of their alternate.
+// answer: `open` in all, `inside` of them in the current section. Each
+// alternate that queries name stands once in `alternates`; `waiting` of
+// them have not been met.
 struct Batch {
     Pending pending[kProfileBatch];
     ProfileQuery* queries;
     std::size_t count;
     std::size_t open;
     std::size_t inside;
+    Alternate alternates[kProfileBatch];
+    std::size_t alternate_count;
     std::size_t waiting;
 };
 
-// The first header of a query's alternate: what the plain section gave is
-// dropped, and the query is answered from here.
-void enter_alternate(Batch& b, std::size_t i) {
-    Pending& p = b.pending[i];
-    ProfileQuery& q = b.queries[i];
-    p.alternate = std::string_view();
+// The first header of alternate `a`: what its queries' plain section gave
+// is dropped, and they are answered from here.
+void enter_alternate(Batch& b, unsigned char a) {
+    b.alternates[a].met = true;
     --b.waiting;
-    if (p.answered || p.place == Place::after) ++b.open;
-    p.place = Place::inside;
-    p.answered = false;
-    ++b.inside;
-    q.length = 0;
-    q.cut = false;
-    if (q.out_size > 0) q.out[0] = '\0';
-    q.from_alternate = true;
+    for (std::size_t i = 0; i < b.count; ++i) {
+        Pending& p = b.pending[i];
+        if (p.alternate != a) continue;
+        if (p.answered || p.place == Place::after) ++b.open;
+        p.place = Place::inside;
+        p.answered = false;
+        ++b.inside;
+        ProfileQuery& q = b.queries[i];
+        q.length = 0;
+        q.cut = false;
+        if (q.out_size > 0) q.out[0] = '\0';
+        q.from_alternate = true;
+    }
 }
 
 // A header line: the sections it ends and the one it begins.
@@ -375,13 +392,15 @@ void enter_section(std::string_view name, Batch& b) {
             p.place = Place::after;
             if (!p.answered) --b.open, --b.inside;
         }
-        if (!p.alternate.empty() && same_name(name, p.alternate)) {
-            enter_alternate(b, i);
-        } else if (p.place == Place::before && same_name(name, p.section)) {
+        if (p.place == Place::before && same_name(name, p.section)) {
             p.place = Place::inside;
             if (!p.answered) ++b.inside;
         }
     }
+    for (std::size_t a = 0; a < b.alternate_count && b.waiting > 0; ++a)
+        if (!b.alternates[a].met &&
+            same_name(name, std::string_view(b.alternates[a].name, b.alternates[a].size)))
+            enter_alternate(b, static_cast<unsigned char>(a));
 }
 
 // A key line inside a wanted section answers each query of that key that
@@ -408,23 +427,28 @@ void read_batch(Window& w, ProfileQuery* queries, std::size_t count) {
     Batch b;
     b.queries = queries;
     b.count = b.open = count;
-    b.inside = b.waiting = 0;
-    // The queries of a stage share their alternate's name, trimmed once.
+    b.inside = b.alternate_count = 0;
+    // The queries of a stage share their alternate.
     const char* last_alternate = nullptr;
-    std::string_view alternate;
+    unsigned char alternate = kNoAlternate;
     for (std::size_t i = 0; i < count; ++i) {
         ProfileQuery& q = queries[i];
-        if (q.alternate != last_alternate && q.alternate != nullptr) alternate = trim(q.alternate);
-        last_alternate = q.alternate;
-        Pending& p = b.pending[i];
-        p = Pending{trim(q.section), trim(q.key), q.alternate != nullptr ? alternate : std::string_view(),
-                    Place::before, false};
-        b.waiting += !p.alternate.empty();
+        if (q.alternate != last_alternate) {
+            last_alternate = q.alternate;
+            alternate = kNoAlternate;
+            if (q.alternate != nullptr) {
+                std::string_view name = trim(q.alternate);
+                alternate = static_cast<unsigned char>(b.alternate_count);
+                b.alternates[b.alternate_count++] = Alternate{name.data(), name.size(), false};
+            }
+        }
+        b.pending[i] = Pending{trim(q.section), trim(q.key), Place::before, false, alternate};
         q.length = 0;
         q.cut = false;
         q.from_alternate = false;
         if (q.out_size > 0) q.out[0] = '\0';
     }
+    b.waiting = b.alternate_count;
     start_reading(w);
     std::string_view line;
     while (b.open > 0 || b.waiting > 0) {
