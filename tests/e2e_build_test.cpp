@@ -36,7 +36,8 @@ TEST_F(DriverTest, RunsAssemblerThenLinker) {
 // dry run and the trace name the section chosen.
 TEST_F(DriverTest, ExtensionChoosesEachStagesSection) {
     config("ASMLIST_01=plain\n", "LNKLIST_01=plain\n",
-           "[asm.C]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=c\n[LNK.c]\nLINKER=\n[ASM .cc]\nASSEMBLER=x\n");
+           "[asm.C]\nASSEMBLER=" + asm_tool +
+               "\nASMLIST_01=c\n[LNK.c]\nLINKER=\n[ASM .cc]\n[ASM.]\nASSEMBLER=x\n");
     std::pair<const char*, const char*> cases[] = {{"x.asm", "plain"}, {"X.ASM", "plain"}, {"d/x.c", "c"},
                                                    {"x.tar.C", "c"},   {"x.cc", "plain"},  {"x", "plain"},
                                                    {"c.d/x", "plain"}, {"x.", "plain"}};

@@ -1092,13 +1092,15 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         {a + K5 + l, {"s"}, five},
         {a + K5 + "K6=1\n" + l, {"s"}, six},
         {a + l +
-             "[ASM .c]\nASSEMBLER=x\n[ASM:c]\n[asm .C]\n[ASM.c]\nASMLIST_01=@1\n[asm.C]\nASSEMBLER=x\n"
+             "[DEBUG.c]\nTRACE=1\n[ASM .c]\nASSEMBLER=x\n[ASM:c]\n[asm "
+             ".C]\n[ASM.c]\nASMLIST_01=@1\n[asm.C]\nASSEMBLER=x\n"
              "[LNK.s]\nASMLIST_01=x\n[ASM.]\n[ASMc]\n",
          {"s"},
-         {w + "[ASM .c]" + alike, w + "[ASM:c]" + alike,
+         {w + "TRACE in [DEBUG.c] is not read: it belongs in [DEBUG]", w + "[ASM .c]" + alike,
+          w + "[ASM:c]" + alike,
           w + "ASSEMBLER in a later [ASM.c] is not read: only the first [ASM.c] counts",
-          w + "ASMLIST_01 in [LNK.s] is not read: it belongs in [ASM.s]", w + "[ASM.]" + alike,
-          w + "1 more warning; TOLVANE_TRACE=1 shows them all"}},
+          w + "ASMLIST_01 in [LNK.s] is not read: it belongs in [ASM.s]",
+          w + "2 more warnings; TOLVANE_TRACE=1 shows them all"}},
     };
     for (const Row& row : rows) {
         ini(row.ini.empty() ? utf16_file(std::u16string(a.begin(), a.end())).substr(2) : row.ini);
