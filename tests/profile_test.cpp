@@ -98,7 +98,7 @@ TEST(ProfileReader, AlternateSectionTakesThePlaceOfItsSection) {
         bool alternate;
     } cases[] = {
         {"[S]\nK=plain\n[S.cc]\nK=cc\n[S .c]\nK=blank\n", "plain", false},
-        {"[S]\nK=plain\n[S.c]\nK=alt\n", "alt", true},
+        {"[S]\nK=plain\nL=1\n[S.c]\nK=alt\n", "alt", true},
         {"[s.C]\nK=alt\n[S]\nK=plain\n", "alt", true},
         {"[S]\nK=plain\n[S.c]\n", "", true},
         {"[S.c]\nL=1\n[S.c]\nK=second\n[S]\nK=plain\n", "", true},
