@@ -110,6 +110,7 @@ TEST(ProfileReader, AlternateSectionTakesThePlaceOfItsSection) {
                              {"S", "L", out[1], kPathBuffer, 0, nullptr},
                              {"D", "V", out[2], kPathBuffer, 0, nullptr}};
         q[0].alternate = q[1].alternate = "S.c";
+        q[2].alternate = "D.x";  // one more, never met
         std::string text = none + c.text + none;
         for (int system = 0; system < kSystemReader; ++system) {
             system ? os_profile_lookup(system_file(text).c_str(), q, 3) : profile_get_queries(text, q, 3);
