@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -222,6 +223,16 @@ FileState os_file_state(const char* path, int& error) {
     return regular ? FileState::readable : FileState::unreadable;
 }
 
+bool os_link_target(const char* path, char* out) {
+    ssize_t n = readlink(path, out, kPathBuffer);
+    if (n <= 0 || static_cast<std::size_t>(n) > kMaxChars) return false;
+    out[n] = '\0';
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) != nullptr && std::strlen(resolved) <= kMaxChars)
+        std::memcpy(out, resolved, std::strlen(resolved) + 1);
+    return true;
+}
+
 bool os_absolute_path(const char* path, char* out) {
     std::size_t len = std::strlen(path);
     if (path[0] == '/') {
@@ -380,6 +391,8 @@ bool os_tool_splits_command_line() { return false; }
 bool os_owns_console() { return false; }
 
 bool os_input_is_console() { return isatty(STDIN_FILENO) == 1; }
+
+bool os_error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 void os_pause(const char* prompt) {
     std::fprintf(stderr, "%s\n", prompt);
