@@ -15,6 +15,10 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "e2e_support.h"
 #include "utf16.h"
 
@@ -417,6 +421,14 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     std::string edge(259 - cwd.size(), 'c');  // 259 characters once absolute
     write_file(cwd + edge, alt);
     const char* from = "from TOLVANE_INI";
+    // The file to edit is named beside a link, where the platform tells.
+#ifdef _WIN32
+    write_file(root + "/alt/link.ini", alt);
+    std::string linked = from;
+#else
+    ASSERT_EQ(symlink("x.ini", (root + "/alt/link.ini").c_str()), 0);
+    std::string linked = std::string(from) + ", a link to " + root + "/alt/x.ini";
+#endif
 #ifdef _WIN32
     std::string marked =
         "found, UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
@@ -452,6 +464,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {root + "/alt/marked.ini", config_line(root + "/alt/marked.ini", from, marked), "alt", {}, ""},
         {bare, config_line(bare, from, kUnmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
+        {root + "/alt/link.ini", config_line(root + "/alt/link.ini", linked.c_str(), "found"), "alt", {}, ""},
     };
     for (const Row& row : rows) {
         forget_runs();
@@ -1122,6 +1135,7 @@ TEST_F(DiagTest, APersonAtATerminalHearsWhatAScriptDoesNot) {
         Env env;
         std::string said;  // on the terminal
         std::size_t runs = 0;
+        bool link = false;  // the configuration a link to ROOT/etc.ini
     } rows[] = {
         {a, {}, {}, hint},
         {a, {}, {"TOLVANE_DRYRUN=1"}, ""},
@@ -1141,10 +1155,27 @@ TEST_F(DiagTest, APersonAtATerminalHearsWhatAScriptDoesNot) {
          {},
          "tolvane: assembler: nothere was not found; TOLVANE_TRACE=1 shows where it was looked for\n"},
         {a, {"s"}, {}, "", 1},
+        {"[ASM]\n",
+         {"s"},
+         {},
+         "tolvane: assembler: no ASSEMBLER in [ASM] of " + beside() + " (a link to " + root + "/etc.ini)\n",
+         0,
+         true},
+        {"",
+         {"s"},
+         {},
+         "tolvane: no configuration: " + beside() + " (beside the executable, a link to " + root +
+             "/etc.ini) not found\n",
+         0,
+         true},
     };
     for (const Row& row : rows) {
         remove_tree(beside());
-        if (!row.ini.empty()) ini(row.ini);
+        remove_tree(root + "/etc.ini");
+        if (!row.ini.empty()) write_file(row.link ? root + "/etc.ini" : beside(), row.ini);
+        if (row.link) {
+            ASSERT_EQ(symlink((root + "/etc.ini").c_str(), beside().c_str()), 0);
+        }
         Args args = row.args;
         args.insert(args.begin(), driver);
         forget_runs();
