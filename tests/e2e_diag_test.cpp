@@ -16,6 +16,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -196,10 +198,10 @@ protected:
     // Tools named by `asm_name` and `lnk_name` (an empty name leaves its
     // key out), behind `head`.
     void named(const std::string& head, const std::string& asm_name, const std::string& lnk_name,
-               const std::string& asm_more = "") {
+               const std::string& asm_more = "", const std::string& lnk_more = "") {
         std::string text = head + "[ASM]\n" + (asm_name.empty() ? "" : "ASSEMBLER=" + asm_name + "\n");
         text += "ASMLIST_01=-o @1.o\nASMLIST_02=@1\n" + asm_more + "[LNK]\n";
-        ini(text + (lnk_name.empty() ? "" : "LINKER=" + lnk_name + "\n") + "LNKLIST_01=@1.o\n");
+        ini(text + (lnk_name.empty() ? "" : "LINKER=" + lnk_name + "\n") + "LNKLIST_01=@1.o\n" + lnk_more);
     }
 
     // A run with the one argument "src.s".
@@ -316,6 +318,7 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     std::string ended = last_line(kNotStarted, true), in_sub = "sub/tolvane.ini", nf = dry + "not found";
     std::string is_sub = dry + is_dir + sub;
     int ns = kNotStarted;
+    std::string long_ini = "no configuration: TOLVANE_INI made absolute is longer than 259 characters";
     struct Case {
         bool argument;
         Ini ini;
@@ -366,6 +369,15 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         {true, directory, dr, 0, {unreadable + sub, no_config, off}, is_sub, "", true, in_sub, "sub/s"},
         {true, absent, {}, 0, {not_found + here, no_config, off}, "", "", true, "tolvane.ini"},
         {true, absent, ec, ns, {not_found, no_config, ended}, "", nf, true, "tolvane.ini/"},
+        {true,
+         absent,
+         {"TOLVANE_DRYRUN=1", "TOLVANE_INI=" + std::string(260, 'i')},
+         0,
+         {},
+         long_ini + here,
+         "",
+         false,
+         "tolvane.ini"},
     };
     tool_status(asm_tool, "3");
     for (const Case& c : cases) {
@@ -422,10 +434,19 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     write_file(cwd + edge, alt);
     const char* from = "from TOLVANE_INI";
     // The file to edit is named beside a link, where the platform tells.
+    // A FIFO that holds FF FE is no file, of no encoding.
+    std::string fifo = root + "/alt/fifo.ini";
 #ifdef _WIN32
     write_file(root + "/alt/link.ini", alt);
     std::string linked = from;
+    make_dir(fifo);
+    std::string fifo_state = cannot_read("EISDIR", EISDIR);
 #else
+    std::string fifo_state = "cannot be read: it is not a regular file";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    int fed = open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(fed, 0);
+    ASSERT_EQ(write(fed, "\xFF\xFE", 2), 2);
     ASSERT_EQ(symlink("x.ini", (root + "/alt/link.ini").c_str()), 0);
     std::string linked = std::string(from) + ", a link to " + root + "/alt/x.ini";
 #endif
@@ -465,6 +486,7 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {bare, config_line(bare, from, kUnmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
         {root + "/alt/link.ini", config_line(root + "/alt/link.ini", linked.c_str(), "found"), "alt", {}, ""},
+        {fifo, config_line(fifo, from, fifo_state), nullptr, {}, ""},
     };
     for (const Row& row : rows) {
         forget_runs();
@@ -486,6 +508,9 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
             EXPECT_EQ(without_code_page(log_texts(row.log)), trace) << row.ini;
         }
     }
+#ifndef _WIN32
+    close(fed);
+#endif
 }
 
 // A toolchain folder whose tolvane.ini names its tools by <CONFIG_DIR>
@@ -942,7 +967,19 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
         std::size_t asm_runs;
         Lines lines;  // the last one ends the trace
         std::string said;
+        std::string lnk_more = "";
     } cases[] = {
+        {"linker refused after the assembler ran",
+         asm_tool,
+         "",
+         "src.s",
+         "0",
+         kNotStarted,
+         1,
+         {"linker: LNKLIST_02 cannot be expanded: the result would be longer than 259 characters",
+          "linker: not started: " + too_long, last_line(kNotStarted, true)},
+         "linker: not run: LNKLIST_02 cannot be expanded: the result would be longer than 259 characters",
+         "LNKLIST_02=" + std::string(256, 'r') + "@1\n"},
         {"argument too long",
          asm_tool,
          "",
@@ -1040,7 +1077,7 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
     };
     for (const Case& c : cases) {
         tool_status(asm_tool, c.asm_status);
-        named("", c.asm_name, lnk_tool, c.asm_more);
+        named("", c.asm_name, lnk_tool, c.asm_more, c.lnk_more);
         forget_runs();
         ProcessResult r = run({c.argument}, {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"});
         EXPECT_EQ(r.status, c.status) << c.what;
@@ -1099,6 +1136,17 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         {a + "[LNK]\nLINKER='\"" + lnk_tool + "\"'\n", {"s"}, quoted, "3"},
         {a + K5 + l, {"s"}, five},
         {a + K5 + "K6=1\n" + l, {"s"}, six},
+        // An argument not given, in front of the first gap of a stage that runs.
+        {a + "ASMLIST_02=@2\n" + l, {"s"}, {w + "assembler: @2 in ASMLIST_02: there is no argument 2"}},
+        {a + "ASMLIST_02=@2\n" + l, {"a", "b"}, {}},
+        {a + "ASMLIST_03=@2\n" + l, {"s"}, {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g}},
+        {a + "[LNK]\nLNKLIST_02=@2\n", {"s"}, {}},
+        {a + "ASMLIST_03=-a\nASMLIST_05=-b\n" + l,
+         {"s"},
+         {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g,
+          w + "assembler: ASMLIST_05 is not passed: ASMLIST_02" + g}},
+        {a + l + "LNKLIST_02=@2\n", {"a", "b"}, {w + "linker: LNKLIST_02 is not passed: LNKLIST_01" + g}},
+        {a + l + "LNKLIST_01=@2", {"a", "b"}, {}},  // no line end behind the last value
     };
     for (const Row& row : rows) {
         ini(row.ini.empty() ? utf16_file(std::u16string(a.begin(), a.end())).substr(2) : row.ini);
@@ -1119,6 +1167,17 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
                 << row.said[i];
         }
     }
+#ifndef _WIN32
+    // The linker's keys come from the file as the assembler left it.
+    std::string rewrites = root + "/tools/rewrites";
+    write_file(root + "/tools/new.ini", "[LNK]\nLINKER=" + lnk_tool + "\n");
+    write_file(root + "/rewrites", "#!/bin/sh\ncp '" + root + "/tools/new.ini' '" + beside() + "'\n");
+    ASSERT_TRUE(copy_executable(root + "/rewrites", rewrites));
+    ini("[ASM]\nASSEMBLER=" + rewrites + "\n[LNK]\nLINKER=" + root + "/tools/old\n");
+    forget_runs();
+    EXPECT_EQ(run({"s"}, {"TOLVANE_EXITCODE=1"}).status, 0);
+    EXPECT_EQ(runs(lnk_tool).size(), 1u);
+#endif
 }
 
 #ifndef _WIN32
@@ -1202,11 +1261,9 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
         Args args;
         bool configured;
         char answer;  // 'v' the version, 'h' the help, 0: the arguments are built
-    } rows[] = {{{"--version"}, false, 'v'},
-                {{"--help"}, true, 'h'},
-                {{"--help"}, false, 'h'},
-                {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
-                {{"--version", "x.s"}, true, '\0'}};
+    } rows[] = {{{"--version"}, false, 'v'},        {{"--help"}, true, 'h'},
+                {{"--help"}, false, 'h'},           {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
+                {{"--version", "x.s"}, true, '\0'}, {{"--helpx"}, true, '\0'}};
     // Named only where no configuration is found.
     write_file(root + "/project/tolvane.ini", "[ASM]\n");
     for (const Row& row : rows) {
@@ -1231,6 +1288,10 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
             config_line(beside(), "beside the executable", state).substr(kVersion.size() + 2);
         EXPECT_NE(out.find(config + (row.configured ? kEol : "; ")), std::string::npos) << out;
         EXPECT_EQ(out.substr(out.size() - manual.size() - std::strlen(kEol)), manual + kEol) << out;
+        std::string usage = kExe[0] != '\0' ? "tolvane --help, /?" : "tolvane --help    ";
+        std::string source = kExe[0] != '\0' ? "is built as .\\--help." : "is built as ./--help.";
+        EXPECT_NE(r.out.find("       " + usage + "  this text"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(source), std::string::npos) << r.out;
     }
 }
 
