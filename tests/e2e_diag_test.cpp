@@ -247,6 +247,10 @@ TEST_F(DiagTest, EachSwitchFollowsTheFileUnlessTheEnvironmentSetsIt) {
                 EXPECT_EQ(seen[i], &switches[i] == &s && row.on) << what << ": " << switches[i].key;
         }
     }
+    // A UTF-16 file sets them as well.
+    std::string wide = "[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=@1\n";
+    ini(utf16_file(std::u16string(wide.begin(), wide.end())));
+    EXPECT_EQ(run_src().status, 3);
     // Windows names carry no case; POSIX names are exact.
     config("ASMLIST_01=@1\n", "");
 #ifdef _WIN32

@@ -145,7 +145,10 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
         {L"\x3000", "U+3000 has", "U+3000 would reach a tool as its look-alike  "},  // a blank
         {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},    // the first of two
-        {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"}};
+        {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"},
+        {L"a\xDC00", "U+DC00 is half of a surrogate pair", "U+DC00 is half of a surrogate pair"},
+        {L"\x0080", "U+0080 has", ""},
+        {L"\x007F", "", ""}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
     std::wstring exe(driver.begin(), driver.end());
     for (const Case& c : cases) {

@@ -38,11 +38,12 @@ struct StageValues {
     bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
 };
 
-// Whether a person reads standard error, so that it hears what a script
-// is not told. Asked once per run, and only by a run that would otherwise
-// keep silent.
+// Whether a person reads standard error at a terminal or a command
+// prompt, so that it hears what a script is not told; a window made for
+// the driver goes by PAUSE instead. Asked once per run, and only by a run
+// that would otherwise keep silent.
 bool at_terminal(Run& run) {
-    if (run.terminal == 0) run.terminal = os_error_is_terminal() ? 2 : 1;
+    if (run.terminal == 0) run.terminal = os_error_is_terminal() && !os_owns_console() ? 2 : 1;
     return run.terminal == 2;
 }
 
