@@ -499,7 +499,7 @@ void remember_no_assembler(Run& run) {
     if (os_file_state(run.config, error) != FileState::readable)
         remember_no_config(run);
     else if (tells_failure(run)) {
-        char name[3 * kPathBuffer];
+        char name[kConfigName];
         name_config(run, nullptr, name, sizeof name);
         remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, kAssembler.section,
                          name);

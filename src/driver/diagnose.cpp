@@ -254,7 +254,7 @@ void config_words(const Run& run, FileState& state, char* out, std::size_t size)
     const char* encoding = state == FileState::readable ? os_profile_encoding(run.config) : nullptr;
     stray[0] = '\0';
     if (state != FileState::readable) stray_words(run, stray, sizeof stray);
-    char name[3 * kPathBuffer];
+    char name[kConfigName];
     name_config(run, run.whence, name, sizeof name);
     std::snprintf(out, size, "configuration %s: %s%s%s%s", name, words, encoding != nullptr ? ", " : "",
                   encoding != nullptr ? encoding : "", stray);
@@ -358,7 +358,7 @@ void describe_no_config(const Run& run, char* out, std::size_t size) {
     char words[160];
     FileState state = os_file_state(run.config, error);
     state_words(state, error, words, sizeof words);
-    char name[3 * kPathBuffer];
+    char name[kConfigName];
     name_config(run, run.whence, name, sizeof name);
     std::snprintf(out, size, "no configuration: %s %s%s", name, words, stray);
 }

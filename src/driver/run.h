@@ -82,6 +82,9 @@ void note_cut_value(const char* stage_name, const char* section, const char* key
 // TARGET)".
 void name_config(const Run& run, const char* whence, char* out, std::size_t size);
 
+// Room for name_config's words: two paths and the words around them.
+constexpr std::size_t kConfigName = 2 * kPathBuffer + 64;
+
 // "no configuration: " and why into `out`: where it was looked for and
 // why it cannot be read, or why there is no path for it.
 void describe_no_config(const Run& run, char* out, std::size_t size);
