@@ -1279,9 +1279,10 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
         Args handed = row.args;
         handed.insert(handed.begin(), asm_tool);
         if (handed.size() == 2) handed.push_back("@2");
-        std::string warned = row.answer == 0 && handed.back() == "@2"
-                                 ? "tolvane: warning: assembler: @2 in ASMLIST_02: there is no argument 2\n"
-                                 : "";
+        std::string warned =
+            row.answer == 0 && handed.back() == "@2"
+                ? "tolvane: warning: assembler: @2 in ASMLIST_02: there is no argument 2" + std::string(kEol)
+                : "";
         EXPECT_EQ(r.err + std::to_string(r.status), warned + "0") << row.args[0];
         EXPECT_EQ(runs(asm_tool).size(), row.answer ? 0u : 1u) << row.args[0];
         for (const ProbeRun& tool : runs(asm_tool)) EXPECT_EQ(tool.argv, handed);
