@@ -98,9 +98,9 @@ const char* os_profile_encoding(const char* file);
 enum class FileState { absent, readable, unreadable };
 FileState os_file_state(const char* path, int& error);
 
-// When `path` is a symbolic link, the file it resolves to into `out`
-// (kPathBuffer bytes), or the link's own text where that leads nowhere;
-// false for anything else, and always on Windows.
+// When `path` is a symbolic link, the file it names into `out`
+// (kPathBuffer bytes): its text, read from the link's own directory where
+// it is relative; false for anything else, and always on Windows.
 bool os_link_target(const char* path, char* out);
 
 // `path` made absolute against the current directory into `out`
