@@ -16,22 +16,45 @@ configure_file(man/tolvane.1.in ${PROJECT_BINARY_DIR}/tolvane.1 @ONLY)
 
 if(WIN32)
   install(TARGETS tolvane RUNTIME DESTINATION .)
-  install(FILES examples/windows/nasm/tolvane.ini DESTINATION . RENAME tolvane.ini.example)
-  install(FILES examples/windows/kit/tolvane.ini DESTINATION . RENAME tolvane.ini.kit-example)
-  install(FILES examples/windows/script/tolvane.ini DESTINATION . RENAME tolvane.ini.script-example)
-  install(FILES examples/windows/script/build.bat README.md LICENSE DESTINATION .)
-  # Windows has no man: the zip's manual is the same page as HTML. Without
-  # mandoc the build goes on and the zip lacks it (its test says so).
+  # The zip's text files, with CRLF line ends, in the build tree: name in
+  # the zip, then the file of this tree.
+  set(tolvane_zip_texts
+    tolvane.ini.example examples/windows/nasm/tolvane.ini
+    tolvane.ini.kit-example examples/windows/kit/tolvane.ini
+    tolvane.ini.script-example examples/windows/script/tolvane.ini
+    build.bat examples/windows/script/build.bat
+    hello.asm examples/windows/hello/hello.asm
+    README.md README.md
+    LICENSE LICENSE)
+  set(tolvane_zip_files)
+  while(tolvane_zip_texts)
+    list(POP_FRONT tolvane_zip_texts name source)
+    set(out ${PROJECT_BINARY_DIR}/zip/${name})
+    set(guide OFF)
+    if(name STREQUAL "README.md")
+      set(guide ON)
+    endif()
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${source} -DOUT=${out} -DGUIDE=${guide}
+              -P ${PROJECT_SOURCE_DIR}/cmake/zip-text.cmake
+      DEPENDS ${PROJECT_SOURCE_DIR}/${source} ${PROJECT_SOURCE_DIR}/cmake/zip-text.cmake VERBATIM)
+    list(APPEND tolvane_zip_files ${out})
+  endwhile()
+  add_custom_target(tolvane_zip_texts ALL DEPENDS ${tolvane_zip_files})
+  install(FILES ${tolvane_zip_files} DESTINATION .)
+  # Windows has no man: the zip's manual is the same page as HTML, made by
+  # mandoc. Without mandoc tolvane.exe builds, and a zip cannot be made.
   find_program(TOLVANE_MANDOC mandoc)
   if(TOLVANE_MANDOC)
-    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/tolvane.html
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/zip/tolvane.html
       COMMAND ${CMAKE_COMMAND} -DMANDOC=${TOLVANE_MANDOC} -DPAGE=${PROJECT_BINARY_DIR}/tolvane.1
-              -DHTML=${PROJECT_BINARY_DIR}/tolvane.html -P ${PROJECT_SOURCE_DIR}/cmake/manual-html.cmake
+              -DHTML=${PROJECT_BINARY_DIR}/zip/tolvane.html -P ${PROJECT_SOURCE_DIR}/cmake/manual-html.cmake
       DEPENDS ${PROJECT_BINARY_DIR}/tolvane.1 ${PROJECT_SOURCE_DIR}/cmake/manual-html.cmake VERBATIM)
-    add_custom_target(tolvane_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/tolvane.html)
-    install(FILES ${PROJECT_BINARY_DIR}/tolvane.html DESTINATION .)
+    add_custom_target(tolvane_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/zip/tolvane.html)
+    install(FILES ${PROJECT_BINARY_DIR}/zip/tolvane.html DESTINATION .)
   else()
-    message(WARNING "mandoc not found: the zip will hold no tolvane.html (apt-get install mandoc)")
+    install(CODE "message(FATAL_ERROR \"The zip's manual, tolvane.html, is made by mandoc, which was not \
+found: install it (sudo apt-get install mandoc), then run cmake and cpack again.\")")
   endif()
   set(CPACK_GENERATOR ZIP)
   # The files at the top of the archive, so that a new version unpacks into

@@ -41,8 +41,15 @@ grep -q "MIT License" "$sys/usr/share/doc/tolvane/copyright" || fail "no copyrig
 # The driver found through /usr/bin finds its configuration beside its real
 # path; the link into /etc reaches the file only where ROOT is the system.
 mkdir "$tmp/project" && cp "$source/examples/hello/hello.s" "$tmp/project/" && cd "$tmp/project"
-TOLVANE_TRACE=1 "$sys/usr/bin/tolvane" x.s 2>&1 | grep -q "configuration $sys/usr/lib/tolvane/tolvane.ini (beside" ||
-    fail "/usr/bin/tolvane does not look beside /usr/lib/tolvane/tolvane"
+# The words name the file to edit too.
+TOLVANE_TRACE=1 "$sys/usr/bin/tolvane" x.s 2>&1 |
+    grep -q "configuration $sys/usr/lib/tolvane/tolvane.ini (beside the executable, a link to $sys/etc/tolvane/tolvane.ini)" ||
+    [ "$root" != / ] ||
+    fail "/usr/bin/tolvane does not name the file beside /usr/lib/tolvane/tolvane and the file it leads to"
+TOLVANE_TRACE=1 "$sys/usr/bin/tolvane" x.s 2>&1 |
+    grep -q "configuration $sys/usr/lib/tolvane/tolvane.ini (beside the executable, a link to /etc/tolvane/tolvane.ini)" ||
+    [ "$root" = / ] ||
+    fail "/usr/bin/tolvane does not name the file beside /usr/lib/tolvane/tolvane and where its link leads"
 [ "$root" = / ] || export TOLVANE_INI="$sys/etc/tolvane/tolvane.ini"
 "$sys/usr/bin/tolvane" hello.s && [ "$(./hello.out)" = "Hello from tolvane!" ] || fail "the example was not built"
 

@@ -15,6 +15,12 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "e2e_support.h"
 #include "utf16.h"
 
@@ -192,10 +198,10 @@ protected:
     // Tools named by `asm_name` and `lnk_name` (an empty name leaves its
     // key out), behind `head`.
     void named(const std::string& head, const std::string& asm_name, const std::string& lnk_name,
-               const std::string& asm_more = "") {
+               const std::string& asm_more = "", const std::string& lnk_more = "") {
         std::string text = head + "[ASM]\n" + (asm_name.empty() ? "" : "ASSEMBLER=" + asm_name + "\n");
         text += "ASMLIST_01=-o @1.o\nASMLIST_02=@1\n" + asm_more + "[LNK]\n";
-        ini(text + (lnk_name.empty() ? "" : "LINKER=" + lnk_name + "\n") + "LNKLIST_01=@1.o\n");
+        ini(text + (lnk_name.empty() ? "" : "LINKER=" + lnk_name + "\n") + "LNKLIST_01=@1.o\n" + lnk_more);
     }
 
     // A run with the one argument "src.s".
@@ -241,6 +247,10 @@ TEST_F(DiagTest, EachSwitchFollowsTheFileUnlessTheEnvironmentSetsIt) {
                 EXPECT_EQ(seen[i], &switches[i] == &s && row.on) << what << ": " << switches[i].key;
         }
     }
+    // A UTF-16 file sets them as well.
+    std::string wide = "[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=@1\n";
+    ini(utf16_file(std::u16string(wide.begin(), wide.end())));
+    EXPECT_EQ(run_src().status, 3);
     // Windows names carry no case; POSIX names are exact.
     config("ASMLIST_01=@1\n", "");
 #ifdef _WIN32
@@ -312,6 +322,7 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
     std::string ended = last_line(kNotStarted, true), in_sub = "sub/tolvane.ini", nf = dry + "not found";
     std::string is_sub = dry + is_dir + sub;
     int ns = kNotStarted;
+    std::string long_ini = "no configuration: TOLVANE_INI made absolute is longer than 259 characters";
     struct Case {
         bool argument;
         Ini ini;
@@ -362,6 +373,15 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         {true, directory, dr, 0, {unreadable + sub, no_config, off}, is_sub, "", true, in_sub, "sub/s"},
         {true, absent, {}, 0, {not_found + here, no_config, off}, "", "", true, "tolvane.ini"},
         {true, absent, ec, ns, {not_found, no_config, ended}, "", nf, true, "tolvane.ini/"},
+        {true,
+         absent,
+         {"TOLVANE_DRYRUN=1", "TOLVANE_INI=" + std::string(260, 'i')},
+         0,
+         {},
+         long_ini + here,
+         "",
+         false,
+         "tolvane.ini"},
     };
     tool_status(asm_tool, "3");
     for (const Case& c : cases) {
@@ -384,11 +404,8 @@ TEST_F(DiagTest, NoArgumentOrNoConfiguration) {
         bool traced = !c.env.empty() && c.env.front() == "TOLVANE_TRACE=1";
         EXPECT_EQ(r.status, c.status) << what;
         EXPECT_EQ(slashed(r.out), c.out.empty() ? "" : c.out + kEol) << what;
-        // Where the failure line names a tolvane.ini not read, a warning
-        // names it first.
+        // A tolvane.ini not read is named once, by the failure line.
         Lines said = c.said.empty() ? Lines() : Lines{c.said};
-        std::size_t stray = c.said.find("; ");
-        if (stray != std::string::npos) said.insert(said.begin(), "warning: " + c.said.substr(stray + 2));
         if (traced)
             EXPECT_EQ(trace_of(r), c.lines) << what;
         else
@@ -420,6 +437,23 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
     std::string edge(259 - cwd.size(), 'c');  // 259 characters once absolute
     write_file(cwd + edge, alt);
     const char* from = "from TOLVANE_INI";
+    // The file to edit is named beside a link, where the platform tells.
+    // A FIFO that holds FF FE is no file, of no encoding.
+    std::string fifo = root + "/alt/fifo.ini";
+#ifdef _WIN32
+    write_file(root + "/alt/link.ini", alt);
+    std::string linked = from;
+    make_dir(fifo);
+    std::string fifo_state = cannot_read("EISDIR", EISDIR);
+#else
+    std::string fifo_state = "cannot be read: it is not a regular file";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    int fed = open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(fed, 0);
+    ASSERT_EQ(write(fed, "\xFF\xFE", 2), 2);
+    ASSERT_EQ(symlink("x.ini", (root + "/alt/link.ini").c_str()), 0);
+    std::string linked = std::string(from) + ", a link to " + root + "/alt/x.ini";
+#endif
 #ifdef _WIN32
     std::string marked =
         "found, UTF-8 with a byte order mark, which Windows does not read: a section header on the first "
@@ -455,6 +489,8 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
         {root + "/alt/marked.ini", config_line(root + "/alt/marked.ini", from, marked), "alt", {}, ""},
         {bare, config_line(bare, from, kUnmarked), nullptr, {}, "", "run ends: no program for the assembler"},
         {"", config_line(beside(), "beside the executable", "found"), "beside", {}, ""},
+        {root + "/alt/link.ini", config_line(root + "/alt/link.ini", linked.c_str(), "found"), "alt", {}, ""},
+        {fifo, config_line(fifo, from, fifo_state), nullptr, {}, ""},
     };
     for (const Row& row : rows) {
         forget_runs();
@@ -476,6 +512,9 @@ TEST_F(DiagTest, TolvaneIniNamesTheConfiguration) {
             EXPECT_EQ(without_code_page(log_texts(row.log)), trace) << row.ini;
         }
     }
+#ifndef _WIN32
+    close(fed);
+#endif
 }
 
 // A toolchain folder whose tolvane.ini names its tools by <CONFIG_DIR>
@@ -932,7 +971,19 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
         std::size_t asm_runs;
         Lines lines;  // the last one ends the trace
         std::string said;
+        std::string lnk_more = "";
     } cases[] = {
+        {"linker refused after the assembler ran",
+         asm_tool,
+         "",
+         "src.s",
+         "0",
+         kNotStarted,
+         1,
+         {"linker: LNKLIST_02 cannot be expanded: the result would be longer than 259 characters",
+          "linker: not started: " + too_long, last_line(kNotStarted, true)},
+         "linker: not run: LNKLIST_02 cannot be expanded: the result would be longer than 259 characters",
+         "LNKLIST_02=" + std::string(256, 'r') + "@1\n"},
         {"argument too long",
          asm_tool,
          "",
@@ -1030,7 +1081,7 @@ TEST_F(DiagTest, TraceTellsHowAStageEnded) {
     };
     for (const Case& c : cases) {
         tool_status(asm_tool, c.asm_status);
-        named("", c.asm_name, lnk_tool, c.asm_more);
+        named("", c.asm_name, lnk_tool, c.asm_more, c.lnk_more);
         forget_runs();
         ProcessResult r = run({c.argument}, {"TOLVANE_TRACE=1", "TOLVANE_EXITCODE=1"});
         EXPECT_EQ(r.status, c.status) << c.what;
@@ -1101,6 +1152,17 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
           w + "ASSEMBLER in a later [ASM.c] is not read: only the first [ASM.c] counts",
           w + "ASMLIST_01 in [LNK.s] is not read: it belongs in [ASM.s]",
           w + "2 more warnings; TOLVANE_TRACE=1 shows them all"}},
+        // An argument not given, in front of the first gap of a stage that runs.
+        {a + "ASMLIST_02=@2\n" + l, {"s"}, {w + "assembler: @2 in ASMLIST_02: there is no argument 2"}},
+        {a + "ASMLIST_02=@2\n" + l, {"a", "b"}, {}},
+        {a + "ASMLIST_03=@2\n" + l, {"s"}, {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g}},
+        {a + "[LNK]\nLNKLIST_02=@2\n", {"s"}, {}},
+        {a + "ASMLIST_03=-a\nASMLIST_05=-b\n" + l,
+         {"s"},
+         {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g,
+          w + "assembler: ASMLIST_05 is not passed: ASMLIST_02" + g}},
+        {a + l + "LNKLIST_02=@2\n", {"a", "b"}, {w + "linker: LNKLIST_02 is not passed: LNKLIST_01" + g}},
+        {a + l + "LNKLIST_01=@2", {"a", "b"}, {}},  // no line end behind the last value
     };
     for (const Row& row : rows) {
         ini(row.ini.empty() ? utf16_file(std::u16string(a.begin(), a.end())).substr(2) : row.ini);
@@ -1121,7 +1183,85 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
                 << row.said[i];
         }
     }
+#ifndef _WIN32
+    // The linker's keys come from the file as the assembler left it.
+    std::string rewrites = root + "/tools/rewrites";
+    write_file(root + "/tools/new.ini", "[LNK]\nLINKER=" + lnk_tool + "\n");
+    write_file(root + "/rewrites", "#!/bin/sh\ncp '" + root + "/tools/new.ini' '" + beside() + "'\n");
+    ASSERT_TRUE(copy_executable(root + "/rewrites", rewrites));
+    ini("[ASM]\nASSEMBLER=" + rewrites + "\n[LNK]\nLINKER=" + root + "/tools/old\n");
+    forget_runs();
+    EXPECT_EQ(run({"s"}, {"TOLVANE_EXITCODE=1"}).status, 0);
+    EXPECT_EQ(runs(lnk_tool).size(), 1u);
+#endif
 }
+
+#ifndef _WIN32
+// Standard error on a terminal hears what EXITCODE makes the driver say,
+// with the exit status as the switches say; to a file it hears nothing.
+TEST_F(DiagTest, APersonAtATerminalHearsWhatAScriptDoesNot) {
+    std::string hint =
+        "tolvane runs an assembler, then a linker, on a source file, as its configuration says; tolvane "
+        "--help tells more\n";
+    std::string w = "tolvane: warning: ", a = "[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=@1\n";
+    struct Row {
+        std::string ini;  // empty: none
+        Args args;
+        Env env;
+        std::string said;  // on the terminal
+        std::size_t runs = 0;
+        bool link = false;  // the configuration a link to ROOT/etc.ini
+    } rows[] = {
+        {a, {}, {}, hint},
+        {a, {}, {"TOLVANE_DRYRUN=1"}, ""},
+        {"", {"s"}, {}, "tolvane: no configuration: " + beside() + " (beside the executable) not found\n"},
+        {a + "ASMLIST_2=-g\n",
+         {"s"},
+         {},
+         w + "ASMLIST_2 in [ASM] is not read: entry keys run from ASMLIST_01 to ASMLIST_20\n",
+         1},
+        {a + "[DRIVER]\nEXITCOD=1\n",
+         {"s"},
+         {},
+         w + "EXITCOD in [DRIVER] is not read: [DRIVER] holds EXITCODE and PAUSE\n",
+         1},
+        {"[ASM]\nASSEMBLER=nothere\n",
+         {"s"},
+         {},
+         "tolvane: assembler: nothere was not found; TOLVANE_TRACE=1 shows where it was looked for\n"},
+        {a, {"s"}, {}, "", 1},
+        {"[ASM]\n",
+         {"s"},
+         {},
+         "tolvane: assembler: no ASSEMBLER in [ASM] of " + beside() + " (a link to " + root + "/etc.ini)\n",
+         0,
+         true},
+        {"",
+         {"s"},
+         {},
+         "tolvane: no configuration: " + beside() + " (beside the executable, a link to " + root +
+             "/etc.ini) not found\n",
+         0,
+         true},
+    };
+    for (const Row& row : rows) {
+        remove_tree(beside());
+        remove_tree(root + "/etc.ini");
+        if (!row.ini.empty()) write_file(row.link ? root + "/etc.ini" : beside(), row.ini);
+        if (row.link) {
+            ASSERT_EQ(symlink((root + "/etc.ini").c_str(), beside().c_str()), 0);
+        }
+        Args args = row.args;
+        args.insert(args.begin(), driver);
+        forget_runs();
+        ProcessResult filed = run_process(driver, args, root + "/project", row.env);
+        ProcessResult heard = run_process_on_terminal(driver, args, root + "/project", row.env);
+        EXPECT_EQ(heard.err, row.said) << row.ini;
+        EXPECT_EQ(filed.err + std::to_string(filed.status) + std::to_string(heard.status), "00") << row.ini;
+        EXPECT_EQ(runs(asm_tool).size(), 2 * row.runs) << row.ini;
+    }
+}
+#endif
 
 // --help and --version (and /? on Windows) alone answer on standard output
 // with status 0, start nothing and need no configuration, whatever the
@@ -1137,11 +1277,9 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
         Args args;
         bool configured;
         char answer;  // 'v' the version, 'h' the help, 0: the arguments are built
-    } rows[] = {{{"--version"}, false, 'v'},
-                {{"--help"}, true, 'h'},
-                {{"--help"}, false, 'h'},
-                {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
-                {{"--version", "x.s"}, true, '\0'}};
+    } rows[] = {{{"--version"}, false, 'v'},        {{"--help"}, true, 'h'},
+                {{"--help"}, false, 'h'},           {{"/?"}, true, std::string(kExe).empty() ? '\0' : 'h'},
+                {{"--version", "x.s"}, true, '\0'}, {{"--helpx"}, true, '\0'}};
     // Named only where no configuration is found.
     write_file(root + "/project/tolvane.ini", "[ASM]\n");
     for (const Row& row : rows) {
@@ -1150,10 +1288,14 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
         forget_runs();
         ProcessResult r = run(row.args, {"TOLVANE_EXITCODE=1", "TOLVANE_VIEW=1"});
         std::string out = slashed(r.out), state = row.configured ? "found" : "not found";
-        EXPECT_EQ(r.err + std::to_string(r.status), "0") << row.args[0];
         Args handed = row.args;
         handed.insert(handed.begin(), asm_tool);
         if (handed.size() == 2) handed.push_back("@2");
+        std::string warned =
+            row.answer == 0 && handed.back() == "@2"
+                ? "tolvane: warning: assembler: @2 in ASMLIST_02: there is no argument 2" + std::string(kEol)
+                : "";
+        EXPECT_EQ(r.err + std::to_string(r.status), warned + "0") << row.args[0];
         EXPECT_EQ(runs(asm_tool).size(), row.answer ? 0u : 1u) << row.args[0];
         for (const ProbeRun& tool : runs(asm_tool)) EXPECT_EQ(tool.argv, handed);
         EXPECT_TRUE(row.answer != 'v' || std::regex_match(out, std::regex(kVersion + ", " + build + kEol)))
@@ -1163,6 +1305,10 @@ TEST_F(DiagTest, HelpAndVersionAloneAnswerOnStandardOutput) {
             config_line(beside(), "beside the executable", state).substr(kVersion.size() + 2);
         EXPECT_NE(out.find(config + (row.configured ? kEol : "; ")), std::string::npos) << out;
         EXPECT_EQ(out.substr(out.size() - manual.size() - std::strlen(kEol)), manual + kEol) << out;
+        std::string usage = kExe[0] != '\0' ? "tolvane --help, /?" : "tolvane --help    ";
+        std::string source = kExe[0] != '\0' ? "is built as .\\--help." : "is built as ./--help.";
+        EXPECT_NE(r.out.find("       " + usage + "  this text"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(source), std::string::npos) << r.out;
     }
 }
 

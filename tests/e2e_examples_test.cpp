@@ -29,7 +29,8 @@ struct Example {
     const char* ini;
     const char* source;
     const char* assembler;
-    const char* as_given;  // the source's path below the project, as passed to tolvane
+    const char* as_given;          // the source's path below the project, as passed to tolvane
+    const char* second = nullptr;  // a second source, passed beside the first by its file name
 };
 
 void PrintTo(const Example& e, std::ostream* os) { *os << e.ini << " on " << e.as_given; }
@@ -44,8 +45,13 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
     std::size_t slash = given.rfind('/');
     if (slash != std::string::npos) make_dir(root + "/project/" + given.substr(0, slash));
     write_file(root + "/project/" + given, read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.source));
+    std::vector<std::string> args = {given};
+    if (e.second != nullptr) {
+        args.push_back(std::string(e.second).substr(std::string(e.second).rfind('/') + 1));
+        write_file(root + "/project/" + args[1], read_file(std::string(TOLVANE_SOURCE_DIR) + "/" + e.second));
+    }
 
-    ProcessResult build = run({given});
+    ProcessResult build = run(args);
     EXPECT_EQ(build.status, 0);
     EXPECT_EQ(build.out + build.err, "");
     std::string stem = root + "/project/" + given.substr(0, given.rfind('.'));
@@ -66,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         // One file for three toolchains, chosen by the source's extension.
         Example{"examples/mixed/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello.s"},
         Example{"examples/mixed/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm", "hello.asm"},
-        Example{"examples/mixed/tolvane.ini", "examples/mixed/hello.c", "cc", "my src/hello.c"}));
+        Example{"examples/mixed/tolvane.ini", "examples/mixed/hello.c", "cc", "my src/hello.c"},
+        Example{"examples/two/tolvane.ini", "examples/two/main.s", "as", "main.s", "examples/two/util.s"}));
 
 }  // namespace

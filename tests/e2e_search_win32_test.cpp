@@ -160,7 +160,12 @@ TEST_F(WinSearchTest, PathEntryThatLostACharacterIsSkipped) {
         SetEnvironmentVariableW(L"PATH", (base + entry + base + L"\\p2").c_str());
         err += run_process_wide(exe, L"t s", root + "/project").err;
     }
+    // The entry in front of one that lost its first character is searched.
+    std::string in_tools = probe_at(root + "/project/tools", "t.exe");
+    SetEnvironmentVariableW(L"PATH", L"tools;\x03A9dir");
+    err += run_process_wide(exe, L"t s", root + "/project").err;
     SetEnvironmentVariableW(L"PATH", path.c_str());
+    EXPECT_EQ(runs(in_tools).size(), 1u) << err;
     EXPECT_TRUE(runs(look_alike).empty());
     EXPECT_EQ(runs(later).size() + runs(held).size(), 2u) << err;
     EXPECT_EQ(err.find("\\?TOOLS is skipped: U+03A9 has no form in code page 1252;") != err.npos,

@@ -46,6 +46,16 @@ TEST_F(TraceTest, TraceTellsWhatWasReadTriedAndRun) {
     };
     EXPECT_GE(seconds("assembler"), 1.5);
     EXPECT_LT(seconds("linker"), seconds("assembler"));
+    // A line longer than 8 KiB is cut, with no NUL in it: 20 entries of 130
+    // words make one of 10 400 characters.
+    std::string words = "a", text = "[DEBUG]\nTRACE=1\n[ASM]\nASSEMBLER=" + asm_tool + "\n";
+    for (int i = 1; i < 130; ++i) words += " a";
+    for (int k = 1; k <= 20; ++k)
+        text += "ASMLIST_" + std::to_string(k / 10) + std::to_string(k % 10) + "=" + words + "\n";
+    ini(text);
+    std::string err = run({"src.s"}).err;
+    EXPECT_EQ(err.find('\0'), std::string::npos);
+    EXPECT_NE(err.find("words: [" + asm_tool + "] [a] [a]"), std::string::npos);
 }
 
 // Every way a run can end, each run three times: without the keys (status

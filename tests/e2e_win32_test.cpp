@@ -145,7 +145,10 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
         {L"\x3000", "U+3000 has", "U+3000 would reach a tool as its look-alike  "},  // a blank
         {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},    // the first of two
-        {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"}};
+        {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"},
+        {L"a\xDC00", "U+DC00 is half of a surrogate pair", "U+DC00 is half of a surrogate pair"},
+        {L"\x0080", "U+0080 has", ""},
+        {L"\x007F", "", ""}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
     std::wstring exe(driver.begin(), driver.end());
     for (const Case& c : cases) {
@@ -210,6 +213,13 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
                 copy_executable(PROBE_EXE, link));
     std::string examples = std::string(TOLVANE_SOURCE_DIR) + "/examples/windows/";
     write_file(kit + "\\build.bat", read_file(examples + "script/build.bat"));
+    // The hello world that the zip ships, where the tools find it.
+    std::string hello = root + "\\project\\hello";
+    for (char& c : hello) c = c == '/' ? '\\' : c;
+    write_file(hello + ".asm", read_file(examples + "hello/hello.asm"));
+    // As a Developer Command Prompt leaves it, for build.bat.
+    std::vector<std::string> tools = {"PATH=" + kit + "\\nasm;" + kit + "\\linker",
+                                      "VCToolsInstallDir=C:\\VC\\"};
     for (const Case& c : cases) {
         std::istringstream example(read_file(examples + c.example + "/tolvane.ini"));
         std::string text, line;
@@ -222,11 +232,12 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
             text += line + "\n";
         }
         write_file(kit + "\\tolvane.ini", text);
-        for (std::string stem : {"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo"}) {
+        for (const std::string& stem :
+             Args{"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo", hello}) {
             remove_tree(nasm + ".log");
             remove_tree(link + ".log");
             ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + c.ext},
-                                          root + "/project", {"PATH=" + kit + "\\nasm;" + kit + "\\linker"});
+                                          root + "/project", tools);
             EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
             // Each tool's own name is left out: the script's is as it wrote it.
             for (auto tool : {std::make_pair(nasm, c.assembler), std::make_pair(link, c.linker)}) {
@@ -237,6 +248,16 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
             }
         }
     }
+    // Without a Visual Studio, build.bat says so and ends before the linker.
+    write_file(kit + "\\tolvane.ini", read_file(examples + "script/tolvane.ini"));
+    remove_tree(link + ".log");
+    ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", hello + ".asm"},
+                                  root + "/project", {tools[0]});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("build.bat: no Visual Studio was found: install Visual Studio or its Build Tools"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(runs(link).empty());
 }
 
 // What Explorer's Properties show of tolvane.exe, and the manifest that

@@ -40,12 +40,21 @@ struct StageValues {
     const char* section;                   // the section read: the stage's or `alternate`
 };
 
+// Whether a person reads standard error at a terminal or a command
+// prompt, so that it hears what a script is not told; a window made for
+// the driver goes by PAUSE instead. Asked once per run, and only by a run
+// that would otherwise keep silent.
+bool at_terminal(Run& run) {
+    if (run.terminal == 0) run.terminal = os_error_is_terminal() && !os_owns_console() ? 2 : 1;
+    return run.terminal == 2;
+}
+
 // Whether the run keeps its failure's words for the line on standard
 // error. The trace says it in its own lines, and a dry run on standard
 // output.
-bool tells_failure(const Run& run) {
+bool tells_failure(Run& run) {
     return run.switches[kTrace] == 0 && run.switches[kDryRun] == 0 &&
-           (run.switches[kExitCode] != 0 || run.switches[kPause] != 0);
+           (run.switches[kExitCode] != 0 || run.switches[kPause] != 0 || at_terminal(run));
 }
 
 void remember_failure(Run& run, const char* format, ...) TOLVANE_PRINTF_AT(2, 3);
@@ -200,6 +209,13 @@ void release_vector(char** vector) {
     }
 }
 
+// An entry whose placeholder names an argument not given passes it on as
+// written: a mistake, or a configuration made for more sources than came.
+void note_no_argument(const Stage& stage, const char* key, const char* entry, const PlaceholderResult& r) {
+    warn("%s: %.*s in %s: there is no argument %d", stage.name, static_cast<int>(r.taken + 1), entry + r.at,
+         key, r.number);
+}
+
 // Tells what became of an entry's placeholder where it is not replaced.
 void trace_expansion(const Stage& stage, const char* key, const char* entry, const PlaceholderResult& r) {
     int shown = static_cast<int>(r.taken + 1);
@@ -208,7 +224,7 @@ void trace_expansion(const Stage& stage, const char* key, const char* entry, con
             trace("%s: %.*s in %s: not a placeholder, left as written", stage.name, shown, entry + r.at, key);
             break;
         case Expansion::no_argument:
-            trace("%s: %.*s in %s: there is no argument %d", stage.name, shown, entry + r.at, key, r.number);
+            note_no_argument(stage, key, entry, r);
             break;
         case Expansion::argument_too_long:
             trace("%s: %s cannot be expanded: argument %d is longer than %d characters", stage.name, key,
@@ -467,21 +483,25 @@ bool console_of_its_own() { return os_owns_console() && os_input_is_console(); }
 
 // Whether the mistakes in the configuration are said as warnings on
 // standard error: where the user asked to hear of failures (EXITCODE on,
-// or PAUSE on where it can keep a window open), unless the trace is on to
-// say them.
-bool warns(const Run& run) {
+// or PAUSE on where it can keep a window open) or a person reads it,
+// unless the trace is on to say them.
+bool warns(Run& run) {
     return run.switches[kTrace] == 0 &&
-           (run.switches[kExitCode] != 0 || (run.switches[kPause] != 0 && console_of_its_own()));
+           (run.switches[kExitCode] != 0 || (run.switches[kPause] != 0 && console_of_its_own()) ||
+            at_terminal(run));
 }
 
 // Keeps the words for a run without a configuration to read where the
 // user asked to hear of failures, and on a console of its own, which then
-// pauses whatever PAUSE says: the file that would set it is missing.
+// pauses whatever PAUSE says: the file that would set it is missing. The
+// failure line names a tolvane.ini that is not read; without that line, a
+// warning does.
 void remember_no_config(Run& run) {
     run.must_pause = console_of_its_own();
-    if (warns(run)) warn_of_stray_config(run);
     if (tells_failure(run) || (run.must_pause && run.switches[kTrace] == 0 && run.switches[kDryRun] == 0))
         describe_no_config(run, run.failure, sizeof run.failure);
+    else if (warns(run))
+        warn_of_stray_config(run);
 }
 
 // A configuration that is no file to read gives no ASSEMBLER either; only
@@ -492,20 +512,29 @@ void remember_no_assembler(Run& run, const StageValues& values) {
     int error = 0;
     if (os_file_state(run.config, error) != FileState::readable)
         remember_no_config(run);
-    else if (tells_failure(run))
-        remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, values.section,
-                         run.config);
+    else if (tells_failure(run)) {
+        char name[kConfigName];
+        name_config(run, nullptr, name, sizeof name);
+        remember_failure(run, "assembler: no %s in [%s] of %s", kAssembler.program_key, values.section, name);
+    }
 }
 
-// The warnings of a stage that would run: its program in quotes, and each
-// entry behind the first absent one.
-void warn_of_stage(const Stage& stage, const StageValues& values) {
+// The warnings of a stage that would run: its program in quotes, each
+// entry in front of the first absent one whose placeholder names an
+// argument not given, and each entry behind it.
+void warn_of_stage(const Stage& stage, const StageValues& values, const Run& run) {
     if (values.lengths[0] == 0) return;
     note_quoted_program(stage, values.program);
     const char* gap = nullptr;
     for (int k = 1; k <= kArgEntries; ++k) {
         if (values.lengths[k] == 0 && gap == nullptr) gap = values.keys[k - 1];
         if (values.lengths[k] != 0 && gap != nullptr) note_not_passed(stage, values.keys[k - 1], gap);
+        if (values.lengths[k] == 0 || gap != nullptr) continue;
+        char value[kPathBuffer];
+        std::memcpy(value, values.entries[k - 1], values.lengths[k] + 1);
+        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv);
+        if (r.what == Expansion::no_argument)
+            note_no_argument(stage, values.keys[k - 1], values.entries[k - 1], r);
     }
 }
 
@@ -513,7 +542,7 @@ void warn_of_stage(const Stage& stage, const StageValues& values) {
 // reading of the configuration; the linker's keys are read for them ahead
 // of time, and again by the linker's stage, which reads the file as it
 // then is.
-void warn_of_mistakes(const Run& run, const StageValues& assembler) {
+void warn_of_mistakes(Run& run, const StageValues& assembler) {
     warnings_begin();
     os_profile_hold(run.config);
     StageValues linker;
@@ -524,8 +553,8 @@ void warn_of_mistakes(const Run& run, const StageValues& assembler) {
         entries[kArgEntries + k] = linker.lengths[k + 1] != 0 ? linker.entries[k] : "";
     }
     warn_of_file(run, entries, 2 * kArgEntries);
-    warn_of_stage(kAssembler, assembler);
-    warn_of_stage(kLinker, linker);
+    warn_of_stage(kAssembler, assembler, run);
+    warn_of_stage(kLinker, linker, run);
     os_profile_release();
     warnings_end();
 }
@@ -606,7 +635,7 @@ void list_arguments(int argc, char** argv) {
 }
 
 // The run's end: the status the caller sees, and the pause.
-int finish(const Run& run, int status) {
+int finish(Run& run, int status) {
     bool exit_code = run.switches[kExitCode] != 0;
     int result = exit_code ? status : 0;
     if (trace_enabled()) {
@@ -623,7 +652,7 @@ int finish(const Run& run, int status) {
     bool pause = run.must_pause ||
                  (run.switches[kPause] != 0 &&
                   should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console()));
-    if (run.failure[0] != '\0' && (exit_code || pause)) {
+    if (run.failure[0] != '\0' && (exit_code || pause || at_terminal(run))) {
         std::fflush(stdout);
         std::fprintf(stderr, "tolvane: %s\n", run.failure);
     }
@@ -681,7 +710,10 @@ int run_build(int argc, char** argv) {
     // Without an argument nothing is read, unless a variable asks for a
     // word on it or a window made for the driver would show nothing.
     run.must_pause = argc < 2 && console_of_its_own();
-    if (argc < 2 && !any_variable && run.log_variable == nullptr && !run.must_pause) return 0;
+    if (argc < 2 && !any_variable && run.log_variable == nullptr && !run.must_pause) {
+        if (at_terminal(run)) say_what_it_is();
+        return 0;
+    }
 
     locate_config(run);
     if (run.have_config) config_dir_of(os_path_syntax(), run.config, run.config_dir);
@@ -706,6 +738,7 @@ int run_build(int argc, char** argv) {
     if (argc < 2) {
         if (dry) say_nothing_to_build(run);
         if (run.must_pause) say_welcome(run);
+        if (!dry && !run.must_pause && run.switches[kTrace] == 0 && at_terminal(run)) say_what_it_is();
         return finish(run, -1);
     }
     if (run.switches[kView] != 0) list_arguments(argc, argv);

@@ -295,8 +295,10 @@ void config_words(const Run& run, FileState& state, char* out, std::size_t size)
     const char* encoding = state == FileState::readable ? os_profile_encoding(run.config) : nullptr;
     stray[0] = '\0';
     if (state != FileState::readable) stray_words(run, stray, sizeof stray);
-    std::snprintf(out, size, "configuration %s (%s): %s%s%s%s", run.config, run.whence, words,
-                  encoding != nullptr ? ", " : "", encoding != nullptr ? encoding : "", stray);
+    char name[kConfigName];
+    name_config(run, run.whence, name, sizeof name);
+    std::snprintf(out, size, "configuration %s: %s%s%s%s", name, words, encoding != nullptr ? ", " : "",
+                  encoding != nullptr ? encoding : "", stray);
 }
 
 constexpr std::size_t kConfigWords = 3 * kPathBuffer + 512;
@@ -376,6 +378,16 @@ void note_cut_value(const char* stage_name, const char* section, const char* key
               static_cast<int>(kMaxChars));
 }
 
+void name_config(const Run& run, const char* whence, char* out, std::size_t size) {
+    char target[kPathBuffer];
+    bool link = os_link_target(run.config, target);
+    if (whence == nullptr && !link)
+        std::snprintf(out, size, "%s", run.config);
+    else
+        std::snprintf(out, size, "%s (%s%s%s%s)", run.config, whence != nullptr ? whence : "",
+                      whence != nullptr && link ? ", " : "", link ? "a link to " : "", link ? target : "");
+}
+
 void describe_no_config(const Run& run, char* out, std::size_t size) {
     char stray[kStrayWords];
     stray_words(run, stray, sizeof stray);
@@ -387,7 +399,9 @@ void describe_no_config(const Run& run, char* out, std::size_t size) {
     char words[160];
     FileState state = os_file_state(run.config, error);
     state_words(state, error, words, sizeof words);
-    std::snprintf(out, size, "no configuration: %s (%s) %s%s", run.config, run.whence, words, stray);
+    char name[kConfigName];
+    name_config(run, run.whence, name, sizeof name);
+    std::snprintf(out, size, "no configuration: %s %s%s", name, words, stray);
 }
 
 void say_nothing_to_build(const Run& run) {
@@ -444,6 +458,8 @@ void say_about(const Run& run, const char* option) {
         "tolvane --version", words, windows ? ".\\" : "./",
         windows ? "tolvane.html beside tolvane.exe" : "man tolvane");
 }
+
+void say_what_it_is() { std::fprintf(stderr, "tolvane %s; tolvane --help tells more\n", kWhatItDoes); }
 
 void say_welcome(const Run& run) {
     FileState state;

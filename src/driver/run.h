@@ -45,6 +45,7 @@ struct Run {
     double started;     // when the trace began, in os_seconds()
     bool log_too_long;  // LOG's value is longer than kMaxChars: no log is opened
     bool tool_ran;      // the last stage's tool was started, whatever its status
+    int terminal;       // standard error: 0 not asked yet, 1 no terminal, 2 a terminal
     // The run pauses whatever PAUSE says: alone on a console made for it,
     // with no argument or with no configuration to read.
     bool must_pause;
@@ -84,6 +85,15 @@ bool open_trace(const Run& run, int log_error, const char* log);
 // [DEBUG] is longer ...".
 void note_cut_value(const char* stage_name, const char* section, const char* key);
 
+// The configuration's path as the words that name the file to edit give
+// it: "PATH (WHENCE)", with ", a link to TARGET" inside the brackets where
+// it is a symbolic link; a null `whence` gives "PATH" or "PATH (a link to
+// TARGET)".
+void name_config(const Run& run, const char* whence, char* out, std::size_t size);
+
+// Room for name_config's words: two paths and the words around them.
+constexpr std::size_t kConfigName = 2 * kPathBuffer + 64;
+
 // "no configuration: " and why into `out`: where it was looked for and
 // why it cannot be read, or why there is no path for it.
 void describe_no_config(const Run& run, char* out, std::size_t size);
@@ -112,6 +122,11 @@ bool is_about_option(const PathSyntax& syntax, const char* argument);
 // Answers such an argument on standard output: the version and the build,
 // or a short usage with the configuration's path and whether it was found.
 void say_about(const Run& run, const char* option);
+
+// The line that a person at a terminal reads on standard error when
+// tolvane was started with no argument: what it is, and where to learn
+// more.
+void say_what_it_is();
 
 // The few lines that a console made for tolvane shows when it was started
 // with no argument (a double-click): what it is, its configuration and

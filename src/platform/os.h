@@ -98,6 +98,11 @@ const char* os_profile_encoding(const char* file);
 enum class FileState { absent, readable, unreadable };
 FileState os_file_state(const char* path, int& error);
 
+// When `path` is a symbolic link, the file it names into `out`
+// (kPathBuffer bytes): its text, read from the link's own directory where
+// it is relative; false for anything else, and always on Windows.
+bool os_link_target(const char* path, char* out);
+
 // `path` made absolute against the current directory into `out`
 // (kPathBuffer bytes). False when that fails or the result is longer than
 // kMaxChars.
@@ -177,6 +182,10 @@ bool os_owns_console();
 
 // True when standard input is a console (Windows) or a terminal (POSIX).
 bool os_input_is_console();
+
+// True when standard error is a terminal (POSIX) or a console (Windows):
+// a person reads what the driver says there. One system call.
+bool os_error_is_terminal();
 
 // Writes `prompt` and a line end to the console and waits for a key.
 void os_pause(const char* prompt);

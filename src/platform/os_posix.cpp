@@ -222,6 +222,20 @@ FileState os_file_state(const char* path, int& error) {
     return regular ? FileState::readable : FileState::unreadable;
 }
 
+bool os_link_target(const char* path, char* out) {
+    // The link's own text, read from its directory: realpath() would make
+    // the static driver larger, and every run touch more of its pages.
+    ssize_t n = readlink(path, out, kPathBuffer);
+    if (n <= 0 || static_cast<std::size_t>(n) > kMaxChars) return false;
+    out[n] = '\0';
+    const char* slash = std::strrchr(path, '/');
+    std::size_t dir = out[0] == '/' || slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
+    if (dir + static_cast<std::size_t>(n) > kMaxChars) return false;
+    std::memmove(out + dir, out, static_cast<std::size_t>(n) + 1);
+    std::memcpy(out, path, dir);
+    return true;
+}
+
 bool os_absolute_path(const char* path, char* out) {
     std::size_t len = std::strlen(path);
     if (path[0] == '/') {
@@ -380,6 +394,8 @@ bool os_tool_splits_command_line() { return false; }
 bool os_owns_console() { return false; }
 
 bool os_input_is_console() { return isatty(STDIN_FILENO) == 1; }
+
+bool os_error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 void os_pause(const char* prompt) {
     std::fprintf(stderr, "%s\n", prompt);

@@ -16,6 +16,13 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd, const std::vector<std::string>& env = {});
 
+#ifndef _WIN32
+// As run_process, with standard error on a pseudo-terminal, as a person
+// at a terminal has it.
+ProcessResult run_process_on_terminal(const std::string& program, const std::vector<std::string>& args,
+                                      const std::string& cwd, const std::vector<std::string>& env = {});
+#endif
+
 #ifdef _WIN32
 // What the child's standard output and error are in run_process_as: files
 // (as in run_process), standard output a pipe, or no standard error handle.

@@ -1,8 +1,11 @@
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,8 +13,28 @@
 
 extern char** environ;
 
-ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& cwd, const std::vector<std::string>& env) {
+namespace {
+
+// What the terminal's other side received: everything written before the
+// last writer closed it, which read() then tells with EIO.
+std::string drain(int master) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
+ProcessResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                  const std::vector<std::string>& env, bool error_on_terminal) {
+    int master = -1, slave = -1;
+    if (error_on_terminal) {
+        // Raw, so that the line ends come as written.
+        struct termios raw = {};
+        cfmakeraw(&raw);
+        if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) std::abort();
+    }
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
 
@@ -40,17 +63,35 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
         if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) _exit(121);
         dup2(in, 0);
         dup2(out, 1);
-        dup2(err, 2);
+        dup2(error_on_terminal ? slave : err, 2);
+        if (error_on_terminal) close(master);
         execve(program.c_str(), argv.data(), envp.data());
         _exit(122);
     }
     int status = 0;
+    if (error_on_terminal) {
+        close(slave);
+        result.err = drain(master);
+        close(master);
+    }
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = read_file(out_file);
-    result.err = read_file(err_file);
+    if (!error_on_terminal) result.err = read_file(err_file);
     remove_tree(dir);
     return result;
+}
+
+}  // namespace
+
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& cwd, const std::vector<std::string>& env) {
+    return run(program, args, cwd, env, false);
+}
+
+ProcessResult run_process_on_terminal(const std::string& program, const std::vector<std::string>& args,
+                                      const std::string& cwd, const std::vector<std::string>& env) {
+    return run(program, args, cwd, env, true);
 }
 
 std::string make_temp_dir() {

@@ -6,7 +6,7 @@ rem A dropped file has no Developer Command Prompt, so when the Microsoft
 rem tools are not set up, the script sets them up itself: vswhere finds the
 rem newest Visual Studio, whose vcvars64.bat puts link.exe on PATH and the
 rem folder of kernel32.lib on LIB. NASM is taken where its installer puts
-rem it, else along PATH.
+rem it, else along PATH. Without a Visual Studio it says so and ends with 1.
 setlocal
 set "installer=%ProgramFiles(x86)%\Microsoft Visual Studio\Installer"
 if not defined VCToolsInstallDir if exist "%installer%\vswhere.exe" (
@@ -15,6 +15,10 @@ if not defined VCToolsInstallDir if exist "%installer%\vswhere.exe" (
     popd
 )
 if defined vs call "%vs%\VC\Auxiliary\Build\vcvars64.bat" >nul
+if not defined VCToolsInstallDir (
+    1>&2 echo build.bat: no Visual Studio was found: install Visual Studio or its Build Tools with the workload Desktop development with C++
+    exit /b 1
+)
 set "nasm=%ProgramFiles%\NASM\nasm.exe"
 if not exist "%nasm%" set "nasm=nasm"
 "%nasm%" -f win64 -o "%~dpn1.obj" %1
