@@ -4,7 +4,6 @@
 // into a look-alike.
 #include <windows.h>
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.h"
 #include "platform/command_split.h"
 #include "platform/os.h"
 #include "platform/os_win32.h"
@@ -37,17 +37,25 @@ struct Lost {
 
 std::string g_environment_text;  // the entries, each ended by a NUL
 std::vector<const char*> g_environment;
+
+// An entry of the environment that lost a character, in its own form:
+// its offset in g_environment_text, and its wide text.
+struct WideEntry {
+    std::size_t offset;
+    std::wstring text;
+};
+std::vector<WideEntry> g_wide_entries;
 std::vector<Lost> g_lost;
 
 std::vector<std::string> g_arguments;
 std::vector<char*> g_argument_pointers;
 
 // The first argument (1 and up) that must not be passed on, its first
-// character that stands in the way, and the ASCII character a tool would
-// read in its place ('\0' where the code page has no form for it).
+// character that stands in the way, and the character a tool would read
+// in its place (empty where the driver's code page has no form for it).
 int g_refused = 0;
 unsigned long g_refused_code = 0;
-char g_look_alike = '\0';
+std::string g_look_alike;
 
 unsigned long g_executable_lost = 0;
 
@@ -83,18 +91,28 @@ bool append_exact(UINT page, const wchar_t* w, std::size_t units, std::string& o
     return true;
 }
 
-// The ASCII punctuation or blank that the system's best fit makes of the
-// character in code page `page`, which a tool reading its command line
-// there would get; '\0' for none (a letter, a character of that code page,
-// or one it has no form for, which becomes the default character).
-char look_alike(UINT page, const wchar_t* w, std::size_t units) {
-    if (w[0] < 0x80 || page == CP_UTF8) return '\0';
+// What a tool reading its command line in code page `page` gets for a
+// character: the character itself, another one (its best fit, "O" for
+// U+03A9 in 1252), or none, where the page has no form for it at all and
+// the default character "?" stands in its place.
+enum class Fit { exact, other, none };
+
+unsigned long append_converted(UINT page, const wchar_t* w, const wchar_t* end, std::string& out,
+                               std::vector<Lost>* lost);
+
+// The fit of the character of `units` units at `w`; for another, the
+// character the tool reads goes into `reads`, in the driver's code page.
+Fit fit_in(UINT page, const wchar_t* w, std::size_t units, std::string& reads) {
+    std::string own;
+    if (w[0] < 0x80 || append_exact(page, w, units, own)) return Fit::exact;
     char bytes[8];
     BOOL used = FALSE;
     int n = WideCharToMultiByte(page, 0, w, static_cast<int>(units), bytes, sizeof bytes, nullptr, &used);
-    unsigned char c = static_cast<unsigned char>(bytes[0]);
-    bool ascii_mark = n == 1 && !used && c < 0x80 && (std::ispunct(c) || c == ' ' || c == '\t');
-    return ascii_mark ? bytes[0] : '\0';
+    if (n <= 0 || used) return Fit::none;
+    wchar_t back[4];
+    int m = MultiByteToWideChar(page, 0, bytes, n, back, 4);
+    if (m > 0) append_converted(GetACP(), back, back + m, reads, nullptr);
+    return Fit::other;
 }
 
 // The text from `w` to `end` appended to `out` in code page `page`, "?"
@@ -177,8 +195,8 @@ UINT system_code_page() {
 
 // Argument `number` (loose UTF-8) in the driver's code page `page`; the
 // first argument from 1 up that cannot pass is recorded. With a system
-// code page of its own, a character that a tool would read there as ASCII
-// punctuation or a blank cannot pass either.
+// code page of its own, a character that a tool would read there as
+// another cannot pass either.
 std::string take_argument(int number, const std::string& word, UINT page, UINT system) {
     std::wstring w = wide_of_loose_utf8(word);
     std::string out;
@@ -186,12 +204,13 @@ std::string take_argument(int number, const std::string& word, UINT page, UINT s
     for (const wchar_t* p = w.data(); p < end;) {
         std::size_t units = units_at(p, end);
         bool exact = append_exact(page, p, units, out);
-        char seen = exact && page != system ? look_alike(system, p, units) : '\0';
+        std::string reads;
+        Fit fit = exact && page != system ? fit_in(system, p, units, reads) : Fit::exact;
         if (!exact) out += '?';
-        if ((!exact || seen != '\0') && number > 0 && g_refused == 0) {
+        if ((!exact || fit == Fit::other) && number > 0 && g_refused == 0) {
             g_refused = number;
             g_refused_code = code_of(p, units);
-            g_look_alike = seen;
+            g_look_alike = reads;
         }
         p += units;
     }
@@ -227,16 +246,50 @@ void os_take_arguments(int& argc, char**& argv) {
 
 int os_refused_argument(char* why, std::size_t size, const char*& remedy) {
     if (g_refused == 0) return 0;
-    if (g_look_alike == '\0') {
+    if (g_look_alike.empty()) {
         os_lost_words(g_refused_code, why, size, remedy);
         return g_refused;
     }
-    char page[32];
-    describe_page(system_code_page(), page, sizeof page);
-    std::snprintf(why, size, "U+%04lX would reach a tool as its look-alike %c in the system's %s",
-                  g_refused_code, g_look_alike, page);
-    remedy = "rename it without that character";
+    std::snprintf(why, size, "U+%04lX would reach a tool that reads code page %u as %s, another name",
+                  g_refused_code, system_code_page(), g_look_alike.c_str());
+    remedy = "rename it";
     return g_refused;
+}
+
+bool os_tool_reads_exactly(const char* const* vector, ToolReading& reading) {
+    reading.slot = -1;
+    reading.lost_slot = -1;
+    reading.page = 0;
+    if (!kUtf8Build || GetACP() != CP_UTF8) return true;
+    static const UINT system = system_code_page();
+    if (system == CP_UTF8) return true;
+    reading.page = system;
+    for (int k = 0; k < kSlots && vector[k] != nullptr; ++k) {
+        const char* text = vector[k];
+        for (std::size_t i = 0, n = 1; text[i] != '\0'; i += n) {
+            unsigned char b = static_cast<unsigned char>(text[i]);
+            n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            if (n == 1) continue;
+            for (std::size_t j = 1; j < n; ++j)
+                if (text[i + j] == '\0') n = j;
+            wchar_t w[2];
+            int units = MultiByteToWideChar(CP_UTF8, 0, text + i, static_cast<int>(n), w, 2);
+            std::string reads;
+            Fit fit = units > 0 ? fit_in(system, w, static_cast<std::size_t>(units), reads) : Fit::exact;
+            if (fit == Fit::none && reading.lost_slot < 0) {
+                reading.lost_slot = k;
+                reading.lost_offset = i;
+                reading.lost_code = code_of(w, static_cast<std::size_t>(units));
+            }
+            if (fit != Fit::other) continue;
+            reading.slot = k;
+            reading.offset = i;
+            reading.code = code_of(w, static_cast<std::size_t>(units));
+            std::snprintf(reading.reads, sizeof reading.reads, "%s", reads.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 void os_lost_words(unsigned long code, char* why, std::size_t size, const char*& remedy) {
@@ -285,11 +338,73 @@ const char* const* os_environment() {
     std::vector<std::size_t> starts;
     for (const wchar_t* e = block; e != nullptr && *e != L'\0'; e += std::wcslen(e) + 1) {
         starts.push_back(g_environment_text.size());
-        append_converted(GetACP(), e, e + std::wcslen(e), g_environment_text, &g_lost);
+        if (append_converted(GetACP(), e, e + std::wcslen(e), g_environment_text, &g_lost) != 0)
+            g_wide_entries.push_back(WideEntry{starts.back(), e});
         g_environment_text += '\0';
     }
     if (block != nullptr) FreeEnvironmentStringsW(block);
     for (std::size_t start : starts) g_environment.push_back(g_environment_text.data() + start);
     g_environment.push_back(nullptr);
     return g_environment.data();
+}
+
+namespace {
+
+// The offset in `wide` of the character that begins at narrow offset
+// `narrow` of its conversion to the driver's code page.
+std::size_t wide_offset(const std::wstring& wide, std::size_t narrow) {
+    const wchar_t* w = wide.data();
+    const wchar_t* end = w + wide.size();
+    std::string seen;
+    while (w < end && seen.size() < narrow) {
+        const wchar_t* next = w + units_at(w, end);
+        append_converted(GetACP(), w, next, seen, nullptr);
+        w = next;
+    }
+    return static_cast<std::size_t>(w - wide.data());
+}
+
+// The PATH entry at the start of `text`, as next_path_entry takes it:
+// separators in front skipped, quotes dropped, up to a separator outside
+// quotes.
+std::wstring wide_path_entry(const std::wstring& text) {
+    std::wstring entry;
+    std::size_t i = text.find_first_not_of(L';');
+    bool quoted = false;
+    for (; i != std::wstring::npos && i < text.size() && (quoted || text[i] != L';'); ++i) {
+        if (text[i] == L'"')
+            quoted = !quoted;
+        else
+            entry += text[i];
+    }
+    return entry;
+}
+
+bool wide_exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+bool os_lost_entry_holds(const char* begin, const char* end, const char* name, bool extensions) {
+    std::size_t from = static_cast<std::size_t>(begin - g_environment_text.data());
+    std::size_t to = static_cast<std::size_t>(end - g_environment_text.data());
+    const WideEntry* holder = nullptr;
+    for (const WideEntry& e : g_wide_entries)
+        if (e.offset <= from) holder = &e;
+    if (holder == nullptr || from > g_environment_text.size()) return false;
+    std::size_t wide_from = wide_offset(holder->text, from - holder->offset);
+    std::size_t wide_to = wide_offset(holder->text, to - holder->offset);
+    std::wstring path = wide_path_entry(holder->text.substr(wide_from, wide_to - wide_from));
+    if (path.empty()) return false;
+    if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
+    int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (n <= 1) return false;
+    std::wstring wide_name(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name, -1, &wide_name[0], n);
+    path += wide_name.c_str();
+    if (!extensions) return wide_exists(path);
+    for (const wchar_t* ext : {L".com", L".exe", L".bat", L".cmd"})
+        if (wide_exists(path + ext)) return true;
+    return false;
 }
