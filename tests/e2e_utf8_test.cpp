@@ -93,6 +93,39 @@ TEST_F(DriverTest, ToolFoundAlongAPathEntryNamedInAnyScript) {
     EXPECT_EQ(runs(tool)[0].argv, (Args{kCyrillic, "s"}));
 }
 
+// What <CONFIG_DIR> puts in reaches each tool too: a folder kitΩ, which a
+// tool reading code page 1252 would read as the kitO beside it, refuses
+// the stage before its tool starts; kité, which that code page holds, builds.
+TEST_F(DriverTest, ConfigDirThatAToolWouldReadAsAnotherFolderIsRefused) {
+    struct Row {
+        std::string folder, err;
+    } rows[] = {
+        {"kit\xCE\xA9",
+         "tolvane: assembler: not run: ASMLIST_01 (through <CONFIG_DIR>): U+03A9 would reach a tool that "
+         "reads code page 1252 as O, another name: move the folder\r\n"},
+        {"kit\xC3\xA9", ""}};
+    make_dir(root + "/kitO");
+    make_dir(root + "/kitO/lib");
+    for (const Row& r : rows) {
+        std::string kit = root + "/" + r.folder, exe = kit + "/tolvane.exe";
+        make_dir(kit);
+        ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
+        write_file(kit + "/tolvane.ini",
+                   "[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
+                       "\nASMLIST_01=-I<CONFIG_DIR>\\include\\\nASMLIST_02=@1\n[LNK]\nLINKER=" + lnk_tool +
+                       "\nLNKLIST_01=/libpath:\"<CONFIG_DIR>\\lib\"\n");
+        ProcessResult p = run_process(exe, {exe, "a.asm"}, root + "/project");
+        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(runs(asm_tool).size(), r.err.empty() ? 1u : 0u) << r.folder;
+        remove_tree(asm_tool + ".log");
+        std::string out = run_process(exe, {exe, "a.asm"}, root + "/project", {"TOLVANE_DRYRUN=1"}).out;
+        EXPECT_EQ(
+            out.find("assembler: not run: ASMLIST_01 (through <CONFIG_DIR>): U+03A9") != std::string::npos,
+            !r.err.empty())
+            << out;
+    }
+}
+
 TEST_F(DriverTest, KeyListsEndAtWholeUtf8Names) {
     // The system cuts such a list inside a character and leaves bytes of
     // the buffer unwritten; the list must still hold whole names only.

@@ -130,21 +130,26 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
     struct Case {
         std::wstring arg;
         std::string ansi, utf8;
+        std::string warned = "";  // the UTF-8 build's warning of a character without a form
     } cases[] = {
         {L"\"a\xFF02 -o C:\\evil \xFF02 b\"", "U+FF02 has no form in code page 1252",
-         "U+FF02 would reach a tool as its look-alike \" in the system's code page 1252"},
-        {L"\x03A9mega",
-         "(?mega): U+03A9 has no form in code page 1252, so nothing was started; the UTF-8 build takes "
+         "U+FF02 would reach a tool that reads code page 1252 as \", another name"},
+        {L"\x03A9mega.asm",
+         "(?mega.asm): U+03A9 has no form in code page 1252, so nothing was started; the UTF-8 build takes "
          "every character\r\n",
-         ""},
+         "(\xCE\xA9mega.asm): U+03A9 would reach a tool that reads code page 1252 as O, another name, so "
+         "nothing was started; rename it\r\n"},
         {L"d\xE9mo\xAD", "", ""},
-        {L"\x07FF", "U+07FF has", ""},
-        {L"\x4E16", "U+4E16 has", ""},
-        {L"\x0800", "U+0800 has", ""},
-        {L"\xD800\xDC00", "U+10000 has", ""},
-        {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
-        {L"\x3000", "U+3000 has", "U+3000 would reach a tool as its look-alike  "},  // a blank
-        {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},    // the first of two
+        {L"\x07FF", "U+07FF has", "", "U+07FF has no form in code page 1252, so a tool"},
+        {L"\x4E16.asm", "U+4E16 has", "",
+         "(\xE4\xB8\x96.asm): U+4E16 has no form in code page 1252, so a tool "
+         "that reads that code page gets \"?\"\r\n"},
+        {L"\x043F\x0440\x0438.asm", "U+043F has", "", "U+043F has no form"},
+        {L"\x0800", "U+0800 has", "", "U+0800 has no form"},
+        {L"\xD800\xDC00", "U+10000 has", "", "U+10000 has no form"},
+        {L"\x2010x", "U+2010 has", "U+2010 would reach a tool that reads code page 1252 as -"},
+        {L"\x3000", "U+3000 has", "U+3000 would reach a tool that reads code page 1252 as  "},  // a blank
+        {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},  // the first of two
         {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
     std::wstring exe(driver.begin(), driver.end());
@@ -155,6 +160,10 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         EXPECT_EQ(r.status, refused.empty() ? 0 : kNotStarted) << r.err;
         bool said = r.err.rfind("tolvane: argument 1 (", 0) == 0 && r.err.find(refused) != r.err.npos;
         EXPECT_EQ(said, !refused.empty()) << r.err;
+        const std::string warned = kUtf8Build ? c.warned : "";
+        EXPECT_EQ(r.err.rfind("tolvane: warning: argument 1 (", 0) == 0 && r.err.find(warned) != r.err.npos,
+                  !warned.empty())
+            << r.err;
         char passed[64];
         WideCharToMultiByte(kUtf8Build ? CP_UTF8 : CP_ACP, 0, c.arg.c_str(), -1, passed, 64, 0, 0);
         EXPECT_EQ(runs(asm_tool).size() == 1 && runs(asm_tool)[0].argv.at(1) == passed, refused.empty());
@@ -234,6 +243,40 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
                 EXPECT_EQ(seen[0].argv, words(tool.second, stem)) << c.example;
             }
         }
+    }
+}
+
+// The command interpreter as the program (found by its path, or as a bare
+// cmd) is not handed what it would act on in the text an argument put in;
+// the configuration's own quotes keep & of an argument ordinary.
+TEST_F(DriverTest, InterpreterIsNotHandedWhatItWouldActOn) {
+    std::string marker = root + "\\ran.txt";
+    write_file(root + "/bin/build.bat", "@echo off\r\necho %1> \"" + marker + "\"\r\n");
+    const std::string
+        quoted =
+            "ASSEMBLER=C:\\Windows\\System32\\CMD.EXE\nASMLIST_01=/c \"\"<CONFIG_DIR>\\build.bat\"\n"
+            "ASMLIST_02='\"@1\"\"'\n",
+        bare = "ASSEMBLER=cmd\nASMLIST_01=/c <CONFIG_DIR>\\build.bat\nASMLIST_02=@1\n";
+    struct Row {
+        const std::string& entries;
+        const char* arg;
+        const char* refused;  // the character, null where the script runs
+        std::string got;      // what the script got as %1
+    } rows[] = {{quoted, "a%PROBE%b.asm", "puts % in", ""},
+                {quoted, "R&D.asm", nullptr, "\"R&D.asm\""},
+                {quoted, "a b.asm", nullptr, "\"a b.asm\""},
+                {bare, "R&D.asm", "puts & in", ""},
+                {bare, "RD.asm", nullptr, "RD.asm"}};
+    for (const Row& r : rows) {
+        remove_tree(marker);
+        ini("[DRIVER]\nEXITCODE=1\n[ASM]\n" + r.entries);
+        ProcessResult p = run({r.arg}, {"PROBE=x"});
+        EXPECT_EQ(read_file(marker), r.refused ? "" : r.got + "\r\n") << r.arg << p.err;
+        EXPECT_EQ(
+            p.err.find(std::string("could not be started: it is the command interpreter, and an argument ") +
+                       (r.refused ? r.refused : "-")) != std::string::npos,
+            r.refused != nullptr)
+            << p.err;
     }
 }
 

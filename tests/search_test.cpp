@@ -140,6 +140,9 @@ TEST_F(Search, LostPathEntryThatHoldsTheToolEndsTheSearch) {
     w.held = {"#C:\\?bin;|asm.exe"};
     EXPECT_EQ(run(windows_syntax(), "asm.exe", env), -1);
     EXPECT_EQ(w.calls, (Calls{"?.\\asm.exe", "#C:\\?bin;|asm.exe"}));
+    w.calls.clear();
+    run(posix_syntax(), "asm", {"PATH=/?bin"});  // no extensions to try
+    EXPECT_EQ(w.calls, (Calls{"#/?bin|asm"}));
 }
 
 TEST_F(Search, SlashInNameMeansNoWalkButBackslashDoesNot) {

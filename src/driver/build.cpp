@@ -477,7 +477,7 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
     }
     char found[kPathBuffer];
     int result = blocked ? -1 : find_tool(program, vector, found, &spans);
-    const char* words = result != 0 && errno == EINVAL ? start_failure_words(found, errno) : nullptr;
+    const char* words = result != 0 && errno == EINVAL ? interpreter_refusal_words() : nullptr;
     if (blocked)
         std::printf("%s: not run (the assembler would not run), command line: %s\n", stage.name, line);
     else if (result == 0)

@@ -204,4 +204,6 @@ const char* start_failure_words(const char* file, int error) {
     return os_start_failure(file, error);
 }
 
+const char* interpreter_refusal_words() { return interpreter_words[0] != '\0' ? interpreter_words : nullptr; }
+
 const char* search_end_words() { return end_words; }

@@ -41,6 +41,10 @@ int find_tool(const char* name, const char* const* vector, char* found,
 // it, or os_start_failure explains it); null otherwise.
 const char* start_failure_words(const char* file, int error);
 
+// Why the last start was refused because the file is the command
+// interpreter (interpreter_acts_at), null when it was not refused so.
+const char* interpreter_refusal_words();
+
 // Why the last run_tool or find_tool that ended with EILSEQ stopped: the
 // PATH entry, the character it lacks and what to do; empty otherwise.
 const char* search_end_words();
