@@ -126,6 +126,21 @@ TEST_F(DriverTest, ConfigDirThatAToolWouldReadAsAnotherFolderIsRefused) {
     }
 }
 
+// With 932 as the system's code page (utf8.cp932.*, LC_ALL=ja_JP.UTF-8),
+// é has no form there, and its best fit is e: démo.asm would build demo.asm.
+TEST_F(DriverTest, LetterThatCodePage932ReadsAsAnotherIsRefused) {
+    DWORD page = 0;
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&page), sizeof page / sizeof(WCHAR));
+    if (page != 932) GTEST_SKIP() << "runs as utf8.cp932.*, with code page 932";
+    config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
+    EXPECT_EQ(
+        run_process(driver, {driver, "d\xC3\xA9mo.asm"}, root + "/project").err,
+        "tolvane: argument 1 (d\xC3\xA9mo.asm): U+00E9 would reach a tool that reads code page 932 as e, "
+        "another name, so nothing was started; rename it\r\n");
+    EXPECT_TRUE(runs(asm_tool).empty());
+}
+
 TEST_F(DriverTest, KeyListsEndAtWholeUtf8Names) {
     // The system cuts such a list inside a character and leaves bytes of
     // the buffer unwritten; the list must still hold whole names only.
