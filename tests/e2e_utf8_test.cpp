@@ -98,12 +98,13 @@ TEST_F(DriverTest, ToolFoundAlongAPathEntryNamedInAnyScript) {
 // the stage before its tool starts; kité, which that code page holds, builds.
 TEST_F(DriverTest, ConfigDirThatAToolWouldReadAsAnotherFolderIsRefused) {
     struct Row {
-        std::string folder, err;
+        std::string folder, err, value = "";
     } rows[] = {
         {"kit\xCE\xA9",
          "tolvane: assembler: not run: ASMLIST_01 (through <CONFIG_DIR>): U+03A9 would reach a tool that "
          "reads code page 1252 as O, another name: move the folder\r\n"},
-        {"kit\xC3\xA9", ""}};
+        {"kit\xC3\xA9", ""},
+        {"kitW", "tolvane: assembler: not run: ASMLIST_03 (as written): U+03A9 would", "\xCE\xA9.inc"}};
     make_dir(root + "/kitO");
     make_dir(root + "/kitO/lib");
     for (const Row& r : rows) {
@@ -112,17 +113,14 @@ TEST_F(DriverTest, ConfigDirThatAToolWouldReadAsAnotherFolderIsRefused) {
         ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
         write_file(kit + "/tolvane.ini",
                    "[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
-                       "\nASMLIST_01=-I<CONFIG_DIR>\\include\\\nASMLIST_02=@1\n[LNK]\nLINKER=" + lnk_tool +
-                       "\nLNKLIST_01=/libpath:\"<CONFIG_DIR>\\lib\"\n");
+                       "\nASMLIST_01=-I<CONFIG_DIR>\\include\\\nASMLIST_02=@1\nASMLIST_03=" + r.value +
+                       "\n[LNK]\nLINKER=" + lnk_tool + "\nLNKLIST_01=/libpath:\"<CONFIG_DIR>\\lib\"\n");
         ProcessResult p = run_process(exe, {exe, "a.asm"}, root + "/project");
-        EXPECT_EQ(p.err, r.err);
+        EXPECT_EQ(r.err.empty() ? p.err : p.err.substr(0, r.err.size()), r.err);
         EXPECT_EQ(runs(asm_tool).size(), r.err.empty() ? 1u : 0u) << r.folder;
         remove_tree(asm_tool + ".log");
         std::string out = run_process(exe, {exe, "a.asm"}, root + "/project", {"TOLVANE_DRYRUN=1"}).out;
-        EXPECT_EQ(
-            out.find("assembler: not run: ASMLIST_01 (through <CONFIG_DIR>): U+03A9") != std::string::npos,
-            !r.err.empty())
-            << out;
+        EXPECT_EQ(out.find("assembler: not run: ASMLIST_0") != std::string::npos, !r.err.empty()) << out;
     }
 }
 

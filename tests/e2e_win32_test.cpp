@@ -414,16 +414,23 @@ TEST_F(DriverTest, NamesFromTheSystemAreTakenExactlyOrNotAtAll) {
         EXPECT_EQ(err.find(said) != err.npos, !kUtf8Build) << err;
 
     // A UTF-16 tolvane.ini: each character exactly or as "?", never as a
-    // look-alike (Oprobe for the linker \x03A9probe).
+    // look-alike (Oprobe for the linker \x03A9probe); the UTF-8 build, whose
+    // tools would read Omega as O, refuses the step.
     std::u16string dir(root.begin(), root.end()), tool(asm_tool.begin(), asm_tool.end());
     ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/Oprobe.exe"));
     remove_tree(asm_tool + ".log");
     ini(utf16_file(u"[ASM]\r\nASSEMBLER=" + tool + u"\r\nASMLIST_01=\u00E9@1\r\nASMLIST_02=\u03A9\r\n" +
                        u"[LNK]\r\nLINKER=" + dir + u"\\\u03A9probe.exe\r\n",
                    true));
-    run({"s"});
-    EXPECT_EQ(runs(asm_tool).at(0).argv,
-              (Args{asm_tool, kUtf8Build ? "\xC3\xA9s" : "\xE9s", kUtf8Build ? "\xCE\xA9" : "?"}));
+    err = run({"s"}, {"TOLVANE_EXITCODE=1"}).err;
+    EXPECT_EQ(err.find("tolvane: assembler: not run: ASMLIST_02 (as written): U+03A9 would reach a tool that "
+                       "reads code page 1252 as O, another name: change the value") != err.npos,
+              kUtf8Build)
+        << err;
+    EXPECT_EQ(runs(asm_tool).size(), kUtf8Build ? 0u : 1u);
+    if (!kUtf8Build) {
+        EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "\xE9s", "?"}));
+    }
     EXPECT_TRUE(runs(root + "/Oprobe.exe").empty());
 }
 
