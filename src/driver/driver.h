@@ -38,10 +38,10 @@ struct PlaceholderResult {
 // Where a stretch of an expanded text came from: the argument that a
 // placeholder put in, or the directory that "<CONFIG_DIR>" put in. All
 // else is the value as written.
-enum class Origin { written, argument, config_dir };
+enum class Origin : unsigned char { written, argument, config_dir };
 
 struct Inserted {
-    std::size_t begin, end;  // offsets in the expanded text
+    unsigned short begin, end;  // offsets in the expanded text
     Origin origin;
 };
 
@@ -50,8 +50,8 @@ struct Inserted {
 constexpr int kMaxInserted = 1 + kMaxChars / 12;
 struct Origins {
     Inserted pieces[kMaxInserted];
-    int count;
-    int argument;  // the number of the argument put in, 0 for none
+    unsigned char count;
+    unsigned char argument;  // the number of the argument put in, 0 for none
 };
 
 // Where the character at `offset` of an expanded text came from.

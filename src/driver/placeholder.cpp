@@ -42,7 +42,8 @@ void append(Assembly& a, const char* piece, std::size_t n, Origin origin = Origi
         return;
     }
     if (a.origins != nullptr && origin != Origin::written && n > 0 && a.origins->count < kMaxInserted)
-        a.origins->pieces[a.origins->count++] = Inserted{a.length, a.length + n, origin};
+        a.origins->pieces[a.origins->count++] = Inserted{static_cast<unsigned short>(a.length),
+                                                         static_cast<unsigned short>(a.length + n), origin};
     std::memcpy(a.text + a.length, piece, n);
     a.length += n;
 }
@@ -123,7 +124,8 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
         result.what = Expansion::result_too_long;
         return result;
     }
-    if (origins != nullptr && result.what == Expansion::expanded) origins->argument = result.number;
+    if (origins != nullptr && result.what == Expansion::expanded)
+        origins->argument = static_cast<unsigned char>(result.number);
     std::memcpy(entry, a.text, a.length);
     entry[a.length] = '\0';
     return result;
