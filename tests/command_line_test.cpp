@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -113,6 +114,53 @@ TEST(SplitCommandWords, FitsTheRoomItPromises) {
     EXPECT_EQ(split_command_words("a b", text, words), 2u);
     EXPECT_STREQ(words[0], "a");
     EXPECT_STREQ(words[1], "b");
+}
+
+// The command interpreter acts on what an argument put in: "%" anywhere,
+// ^ & | < > outside quotes as it reads the line behind /c or /k. `put`
+// is the text an argument put in, at its first place in the line; `acted`
+// the character refused, '\0' for none.
+TEST(CommandInterpreter, ActsOnWhatArgumentsPutIn) {
+    struct Row {
+        const char *line, *put;
+        char acted;
+    } rows[] = {
+        {R"(cmd.exe /c ""C:\My Tools\b.bat" "R&D.asm"")", "R&D.asm", '\0'},
+        {R"(cmd.exe /c ""C:\My Tools\b.bat" "a%OS%b.asm"")", "a%OS%b.asm", '%'},
+        {R"(cmd.exe /c C:\b.bat R&D.asm)", "R&D.asm", '&'},
+        {R"(cmd.exe /c C:\b.bat "R&D.asm")", "R&D.asm", '\0'},
+        {R"(cmd.exe /c C:\b.bat R&D.asm)", "", '\0'},  // the configuration's own text
+        {R"(cmd.exe /K "C:\b.bat" "R&D.asm")", "R&D.asm", '&'},
+        {R"(cmd.exe "C:\b.bat" "R&D.asm")", "R&D.asm", '\0'},
+        {R"(cmd.exe x/c "C:\b.bat" "R&D.asm")", "R&D.asm", '\0'},
+        {R"(cmd.exe /c "R&D.bat")", "R&D.bat", '&'},  // two quotes: they may go
+        {R"(cmd.exe /c b.bat a^b)", "a^b", '^'},
+        {R"(cmd.exe /c b.bat "c|d" <e)", "<e", '<'},
+        {R"(cmd.exe /c b.bat "c|d" "<e")", "c|d", '\0'},
+    };
+    for (const Row& r : rows) {
+        std::string line = r.line, marks(line.size(), ' ');
+        std::size_t at = line.find(r.put), put = std::strlen(r.put);
+        marks.replace(at, put, put, 'a');
+        std::size_t expected = r.acted == '\0' ? std::string_view::npos : line.find(r.acted, at);
+        EXPECT_EQ(interpreter_acts_at(line, marks), expected) << r.line;
+    }
+
+    struct File {
+        const char* path;
+        bool interpreter;
+    } files[] = {{"C:\\Windows\\System32\\cmd.exe", true},
+                 {"CMD.EXE", true},
+                 {".\\Cmd.Exe", true},
+                 {"C:cmd.exe", true},
+                 {"C:\\x/cmd.exe. ", true},
+                 {"C:\\x\\cmdx.exe", false},
+                 {"C:\\x\\xcmd.exe", false},
+                 {"C:\\x\\cmd", false},
+                 {"C:\\x\\cmd.com", false}};
+    for (const File& f : files)
+        EXPECT_EQ(is_command_interpreter(windows_syntax(), f.path), f.interpreter) << f.path;
+    EXPECT_FALSE(is_command_interpreter(posix_syntax(), "/usr/bin/cmd.exe"));
 }
 
 }  // namespace

@@ -164,12 +164,31 @@ TEST_F(WinSearchTest, PathEntryThatLostACharacterIsSkipped) {
     std::string in_tools = probe_at(root + "/project/tools", "t.exe");
     SetEnvironmentVariableW(L"PATH", L"tools;\x03A9dir");
     err += run_process_wide(exe, L"t s", root + "/project").err;
+    // With t.exe in it, ΩTOOLS ends the search where it cannot be named:
+    // Windows itself would start that one, not OTOOLS's.
+    std::wstring omega = base + L"\\\x03A9TOOLS";
+    std::string probe = PROBE_EXE;
+    CreateDirectoryW(omega.c_str(), nullptr);
+    ASSERT_TRUE(
+        CopyFileW(std::wstring(probe.begin(), probe.end()).c_str(), (omega + L"\\t.exe").c_str(), FALSE));
+    SetEnvironmentVariableW(L"PATH", (omega + L";" + base + L"\\OTOOLS").c_str());
+    SetEnvironmentVariableW(L"TOLVANE_TRACE", L"0");
+    SetEnvironmentVariableW(L"TOLVANE_EXITCODE", L"1");
+    ProcessResult r = run_process_wide(exe, L"t s", root + "/project");
+    SetEnvironmentVariableW(L"TOLVANE_TRACE", nullptr);
+    SetEnvironmentVariableW(L"TOLVANE_EXITCODE", nullptr);
     SetEnvironmentVariableW(L"PATH", path.c_str());
     EXPECT_EQ(runs(in_tools).size(), 1u) << err;
     EXPECT_TRUE(runs(look_alike).empty());
     EXPECT_EQ(runs(later).size() + runs(held).size(), 2u) << err;
     EXPECT_EQ(err.find("\\?TOOLS is skipped: U+03A9 has no form in code page 1252;") != err.npos,
               !kUtf8Build);
+    EXPECT_EQ(r.status, kUtf8Build ? 0 : kNotStarted) << r.err;
+    EXPECT_EQ(r.err.find("assembler: t was not started: it is in PATH entry ") != std::string::npos &&
+                  r.err.find("\\?TOOLS, but U+03A9 has no form in code page 1252: name the tool by its full "
+                             "path, or use the UTF-8 build") != std::string::npos,
+              !kUtf8Build)
+        << r.err;
 }
 
 TEST_F(WinSearchTest, CommandScriptRunsThroughTheInterpreter) {

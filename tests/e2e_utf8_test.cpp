@@ -93,6 +93,52 @@ TEST_F(DriverTest, ToolFoundAlongAPathEntryNamedInAnyScript) {
     EXPECT_EQ(runs(tool)[0].argv, (Args{kCyrillic, "s"}));
 }
 
+// What <CONFIG_DIR> puts in reaches each tool too: a folder kitΩ, which a
+// tool reading code page 1252 would read as the kitO beside it, refuses
+// the stage before its tool starts; kité, which that code page holds, builds.
+TEST_F(DriverTest, ConfigDirThatAToolWouldReadAsAnotherFolderIsRefused) {
+    struct Row {
+        std::string folder, err, value = "";
+    } rows[] = {
+        {"kit\xCE\xA9",
+         "tolvane: assembler: not run: ASMLIST_01 (through <CONFIG_DIR>): U+03A9 would reach a tool that "
+         "reads code page 1252 as O, another name: move the folder\r\n"},
+        {"kit\xC3\xA9", ""},
+        {"kitW", "tolvane: assembler: not run: ASMLIST_03 (as written): U+03A9 would", "\xCE\xA9.inc"}};
+    make_dir(root + "/kitO");
+    make_dir(root + "/kitO/lib");
+    for (const Row& r : rows) {
+        std::string kit = root + "/" + r.folder, exe = kit + "/tolvane.exe";
+        make_dir(kit);
+        ASSERT_TRUE(copy_executable(TOLVANE_EXE, exe));
+        write_file(kit + "/tolvane.ini",
+                   "[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
+                       "\nASMLIST_01=-I<CONFIG_DIR>\\include\\\nASMLIST_02=@1\nASMLIST_03=" + r.value +
+                       "\n[LNK]\nLINKER=" + lnk_tool + "\nLNKLIST_01=/libpath:\"<CONFIG_DIR>\\lib\"\n");
+        ProcessResult p = run_process(exe, {exe, "a.asm"}, root + "/project");
+        EXPECT_EQ(r.err.empty() ? p.err : p.err.substr(0, r.err.size()), r.err);
+        EXPECT_EQ(runs(asm_tool).size(), r.err.empty() ? 1u : 0u) << r.folder;
+        remove_tree(asm_tool + ".log");
+        std::string out = run_process(exe, {exe, "a.asm"}, root + "/project", {"TOLVANE_DRYRUN=1"}).out;
+        EXPECT_EQ(out.find("assembler: not run: ASMLIST_0") != std::string::npos, !r.err.empty()) << out;
+    }
+}
+
+// With 932 as the system's code page (utf8.cp932.*, LC_ALL=ja_JP.UTF-8),
+// é has no form there, and its best fit is e: démo.asm would build demo.asm.
+TEST_F(DriverTest, LetterThatCodePage932ReadsAsAnotherIsRefused) {
+    DWORD page = 0;
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&page), sizeof page / sizeof(WCHAR));
+    if (page != 932) GTEST_SKIP() << "runs as utf8.cp932.*, with code page 932";
+    config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
+    EXPECT_EQ(
+        run_process(driver, {driver, "d\xC3\xA9mo.asm"}, root + "/project").err,
+        "tolvane: argument 1 (d\xC3\xA9mo.asm): U+00E9 would reach a tool that reads code page 932 as e, "
+        "another name, so nothing was started; rename it\r\n");
+    EXPECT_TRUE(runs(asm_tool).empty());
+}
+
 TEST_F(DriverTest, KeyListsEndAtWholeUtf8Names) {
     // The system cuts such a list inside a character and leaves bytes of
     // the buffer unwritten; the list must still hold whole names only.

@@ -130,21 +130,26 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
     struct Case {
         std::wstring arg;
         std::string ansi, utf8;
+        std::string warned = "";  // the UTF-8 build's warning of a character without a form
     } cases[] = {
         {L"\"a\xFF02 -o C:\\evil \xFF02 b\"", "U+FF02 has no form in code page 1252",
-         "U+FF02 would reach a tool as its look-alike \" in the system's code page 1252"},
-        {L"\x03A9mega",
-         "(?mega): U+03A9 has no form in code page 1252, so nothing was started; the UTF-8 build takes "
+         "U+FF02 would reach a tool that reads code page 1252 as \", another name"},
+        {L"\x03A9mega.asm",
+         "(?mega.asm): U+03A9 has no form in code page 1252, so nothing was started; the UTF-8 build takes "
          "every character\r\n",
-         ""},
+         "(\xCE\xA9mega.asm): U+03A9 would reach a tool that reads code page 1252 as O, another name, so "
+         "nothing was started; rename it\r\n"},
         {L"d\xE9mo\xAD", "", ""},
-        {L"\x07FF", "U+07FF has", ""},
-        {L"\x4E16", "U+4E16 has", ""},
-        {L"\x0800", "U+0800 has", ""},
-        {L"\xD800\xDC00", "U+10000 has", ""},
-        {L"\x2010x", "U+2010 has", "U+2010 would reach a tool as its look-alike -"},
-        {L"\x3000", "U+3000 has", "U+3000 would reach a tool as its look-alike  "},  // a blank
-        {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},    // the first of two
+        {L"\x07FF", "U+07FF has", "", "U+07FF has no form in code page 1252, so a tool"},
+        {L"\x4E16.asm", "U+4E16 has", "",
+         "(\xE4\xB8\x96.asm): U+4E16 has no form in code page 1252, so a tool "
+         "that reads that code page gets \"?\"\r\n"},
+        {L"\x043F\x0440\x0438.asm", "U+043F has", "", "U+043F has no form"},
+        {L"\x0800", "U+0800 has", "", "U+0800 has no form"},
+        {L"\xD800\xDC00", "U+10000 has", "", "U+10000 has no form"},
+        {L"\x2010x", "U+2010 has", "U+2010 would reach a tool that reads code page 1252 as -"},
+        {L"\x3000", "U+3000 has", "U+3000 would reach a tool that reads code page 1252 as  "},  // a blank
+        {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},  // the first of two
         {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"},
         {L"a\xDC00", "U+DC00 is half of a surrogate pair", "U+DC00 is half of a surrogate pair"},
         {L"\x0080", "U+0080 has", ""},
@@ -158,6 +163,10 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         EXPECT_EQ(r.status, refused.empty() ? 0 : kNotStarted) << r.err;
         bool said = r.err.rfind("tolvane: argument 1 (", 0) == 0 && r.err.find(refused) != r.err.npos;
         EXPECT_EQ(said, !refused.empty()) << r.err;
+        const std::string warned = kUtf8Build ? c.warned : "";
+        EXPECT_EQ(r.err.rfind("tolvane: warning: argument 1 (", 0) == 0 && r.err.find(warned) != r.err.npos,
+                  !warned.empty())
+            << r.err;
         char passed[64];
         WideCharToMultiByte(kUtf8Build ? CP_UTF8 : CP_ACP, 0, c.arg.c_str(), -1, passed, 64, 0, 0);
         EXPECT_EQ(runs(asm_tool).size() == 1 && runs(asm_tool)[0].argv.at(1) == passed, refused.empty());
@@ -258,6 +267,40 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
               std::string::npos)
         << r.err;
     EXPECT_TRUE(runs(link).empty());
+}
+
+// The command interpreter as the program (found by its path, or as a bare
+// cmd) is not handed what it would act on in the text an argument put in;
+// the configuration's own quotes keep & of an argument ordinary.
+TEST_F(DriverTest, InterpreterIsNotHandedWhatItWouldActOn) {
+    std::string marker = root + "\\ran.txt";
+    write_file(root + "/bin/build.bat", "@echo off\r\necho %1> \"" + marker + "\"\r\n");
+    const std::string
+        quoted =
+            "ASSEMBLER=C:\\Windows\\System32\\CMD.EXE\nASMLIST_01=/c \"\"<CONFIG_DIR>\\build.bat\"\n"
+            "ASMLIST_02='\"@1\"\"'\n",
+        bare = "ASSEMBLER=cmd\nASMLIST_01=/c <CONFIG_DIR>\\build.bat\nASMLIST_02=@1\n";
+    struct Row {
+        const std::string& entries;
+        const char* arg;
+        const char* refused;  // the character, null where the script runs
+        std::string got;      // what the script got as %1
+    } rows[] = {{quoted, "a%PROBE%b.asm", "puts % in", ""},
+                {quoted, "R&D.asm", nullptr, "\"R&D.asm\""},
+                {quoted, "a b.asm", nullptr, "\"a b.asm\""},
+                {bare, "R&D.asm", "puts & in", ""},
+                {bare, "RD.asm", nullptr, "RD.asm"}};
+    for (const Row& r : rows) {
+        remove_tree(marker);
+        ini("[DRIVER]\nEXITCODE=1\n[ASM]\n" + r.entries);
+        ProcessResult p = run({r.arg}, {"PROBE=x"});
+        EXPECT_EQ(read_file(marker), r.refused ? "" : r.got + "\r\n") << r.arg << p.err;
+        EXPECT_EQ(
+            p.err.find(std::string("could not be started: it is the command interpreter, and an argument ") +
+                       (r.refused ? r.refused : "-")) != std::string::npos,
+            r.refused != nullptr)
+            << p.err;
+    }
 }
 
 // What Explorer's Properties show of tolvane.exe, and the manifest that
@@ -394,16 +437,23 @@ TEST_F(DriverTest, NamesFromTheSystemAreTakenExactlyOrNotAtAll) {
         EXPECT_EQ(err.find(said) != err.npos, !kUtf8Build) << err;
 
     // A UTF-16 tolvane.ini: each character exactly or as "?", never as a
-    // look-alike (Oprobe for the linker \x03A9probe).
+    // look-alike (Oprobe for the linker \x03A9probe); the UTF-8 build, whose
+    // tools would read Omega as O, refuses the step.
     std::u16string dir(root.begin(), root.end()), tool(asm_tool.begin(), asm_tool.end());
     ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/Oprobe.exe"));
     remove_tree(asm_tool + ".log");
     ini(utf16_file(u"[ASM]\r\nASSEMBLER=" + tool + u"\r\nASMLIST_01=\u00E9@1\r\nASMLIST_02=\u03A9\r\n" +
                        u"[LNK]\r\nLINKER=" + dir + u"\\\u03A9probe.exe\r\n",
                    true));
-    run({"s"});
-    EXPECT_EQ(runs(asm_tool).at(0).argv,
-              (Args{asm_tool, kUtf8Build ? "\xC3\xA9s" : "\xE9s", kUtf8Build ? "\xCE\xA9" : "?"}));
+    err = run({"s"}, {"TOLVANE_EXITCODE=1"}).err;
+    EXPECT_EQ(err.find("tolvane: assembler: not run: ASMLIST_02 (as written): U+03A9 would reach a tool that "
+                       "reads code page 1252 as O, another name: change the value") != err.npos,
+              kUtf8Build)
+        << err;
+    EXPECT_EQ(runs(asm_tool).size(), kUtf8Build ? 0u : 1u);
+    if (!kUtf8Build) {
+        EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "\xE9s", "?"}));
+    }
     EXPECT_TRUE(runs(root + "/Oprobe.exe").empty());
 }
 

@@ -214,4 +214,37 @@ TEST(ExpandPlaceholder, ConfigDirToken) {
     EXPECT_STREQ(dir, "/");
 }
 
+// What an expansion put in where: "a" under the argument, "d" under the
+// directory, "." under the value as written.
+TEST(ExpandPlaceholder, SaysWhereEachCharacterCameFrom) {
+    struct Row {
+        const char* dir;
+        std::string entry, arg, marks;
+    } rows[] = {
+        {"/kit", "-I<CONFIG_DIR>/inc @1.o", "x.s", "..dddd.....a.."},
+        {"/kit", "<CONFIG_DIR><CONFIG_DIR>@1", "s", "dddddddda"},
+        {"/kit", "plain", "x.s", "....."},
+        {"/kit", "@2", "x.s", ".."},
+        {"/kit", "<CONFIG_DIR>/@1", std::string(255, 'x'), "..............."},  // does not fit
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args = {"tolvane", r.arg};
+        std::vector<char*> argv = {&args[0][0], &args[1][0], nullptr};
+        char buffer[kPathBuffer];
+        std::strcpy(buffer, r.entry.c_str());
+        Origins origins = {{{0, kPathBuffer, Origin::argument}}, 1, 1};  // what an entry before left
+        expand_placeholder(posix_syntax(), buffer, 2, argv.data(), r.dir, &origins);
+        std::string marks;
+        for (std::size_t i = 0; buffer[i] != '\0'; ++i)
+            marks += ".ad"[static_cast<int>(origin_at(origins, i))];
+        EXPECT_EQ(marks, r.marks) << r.entry;
+        EXPECT_EQ(origins.argument, marks.find('a') != std::string::npos ? 1 : 0) << r.entry;
+    }
+    char program[kPathBuffer] = "<CONFIG_DIR>/as";
+    Origins origins = {};
+    EXPECT_EQ(expand_config_dir(program, "/kit", &origins), 1);
+    EXPECT_EQ(origin_at(origins, 3), Origin::config_dir);
+    EXPECT_EQ(origin_at(origins, 4), Origin::written);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -18,6 +19,7 @@ struct World {
     std::map<std::string, int> unreadable;  // path -> errno of its existence test
     std::vector<std::string> calls;         // "?path" tested, "!path" started
     bool refuse = false;                    // failed starts are the driver's own refusals
+    std::vector<std::string> held;          // what PATH entries that lost a character hold
 };
 World* world = nullptr;
 
@@ -42,6 +44,18 @@ int fake_launch(const char* file, const char* const*) {
 
 bool fake_refused() { return world->refuse; }
 
+// An entry holding "?" lost a character; what it holds is asked as
+// "#entry|name|extensions".
+unsigned long fake_lost(const char* begin, const char* end) {
+    return std::string(begin, end).find('?') != std::string::npos ? 0x3A9 : 0;
+}
+
+bool fake_holds(const char* begin, const char* end, const char* name, bool extensions) {
+    std::string asked = "#" + std::string(begin, end) + "|" + name + (extensions ? "|ext" : "");
+    world->calls.push_back(asked);
+    return std::find(world->held.begin(), world->held.end(), asked) != world->held.end();
+}
+
 class Search : public ::testing::Test {
 protected:
     void SetUp() override { world = &w; }
@@ -53,7 +67,8 @@ protected:
         for (const std::string& e : env_storage) env_pointers.push_back(e.c_str());
         env_pointers.push_back(nullptr);
         const char* vector[kSlots] = {name};
-        SearchOps ops = {&syntax, fake_exists, fake_launch, env_pointers.data(), nullptr, fake_refused};
+        SearchOps ops = {&syntax, fake_exists,  fake_launch, env_pointers.data(),
+                         nullptr, fake_refused, fake_lost,   fake_holds};
         return run_tool(ops, name, vector);
     }
 
@@ -108,6 +123,26 @@ TEST_F(Search, WindowsWalksPath) {
               (Calls{"?.\\tool.com", "?.\\tool.exe", "?.\\tool.bat", "?.\\tool.cmd", "?C:\\one\\tool.com",
                      "?C:\\one\\tool.exe", "?C:\\one\\tool.bat", "?C:\\one\\tool.cmd", "?D:\\two\\tool.com",
                      "?D:\\two\\tool.exe", "?D:\\two\\tool.bat", "!D:\\two\\tool.bat"}));
+}
+
+TEST_F(Search, LostPathEntryThatHoldsTheToolEndsTheSearch) {
+    w.programs = {{"C:\\Obin\\asm.exe", 0}};
+    const std::vector<std::string> env = {"PATH=C:\\?bin;C:\\Obin"};
+    EXPECT_EQ(run(windows_syntax(), "asm", env), 0);  // it holds no asm: skipped
+    EXPECT_EQ(w.calls.at(4), "#C:\\?bin;|asm|ext");
+    EXPECT_EQ(w.calls.back(), "!C:\\Obin\\asm.exe");
+    w.calls.clear();
+    w.held = {"#C:\\?bin;|asm|ext"};
+    EXPECT_EQ(run(windows_syntax(), "asm", env), -1);
+    EXPECT_EQ(errno, EILSEQ);
+    EXPECT_EQ(w.calls.back(), "#C:\\?bin;|asm|ext");
+    w.calls.clear();
+    w.held = {"#C:\\?bin;|asm.exe"};
+    EXPECT_EQ(run(windows_syntax(), "asm.exe", env), -1);
+    EXPECT_EQ(w.calls, (Calls{"?.\\asm.exe", "#C:\\?bin;|asm.exe"}));
+    w.calls.clear();
+    run(posix_syntax(), "asm", {"PATH=/?bin"});  // no extensions to try
+    EXPECT_EQ(w.calls, (Calls{"#/?bin|asm"}));
 }
 
 TEST_F(Search, SlashInNameMeansNoWalkButBackslashDoesNot) {

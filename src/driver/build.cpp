@@ -38,6 +38,7 @@ struct StageValues {
     bool cut[kArgEntries + 1];             // longer than kMaxChars and cut there
     char alternate[kPathBuffer];           // the stage's section for the run's extension
     const char* section;                   // the section read: the stage's or `alternate`
+    Origins origins[kArgEntries + 1];      // what the expansions put in, [0] the program's
 };
 
 // Whether a person reads standard error at a terminal or a command
@@ -48,6 +49,11 @@ bool at_terminal(Run& run) {
     if (run.terminal == 0) run.terminal = os_error_is_terminal() && !os_owns_console() ? 2 : 1;
     return run.terminal == 2;
 }
+
+// Whether this run has said that a character reaches a tool as "?".
+bool g_said_no_form = false;
+
+bool warns(Run& run);
 
 // Whether the run keeps its failure's words for the line on standard
 // error. The trace says it in its own lines, and a dry run on standard
@@ -262,7 +268,7 @@ bool too_long(Expansion what) {
 // Expands "<CONFIG_DIR>" in the stage's program value. False when the
 // result would not fit.
 bool expand_program(const Stage& stage, StageValues& values, const Run& run) {
-    if (expand_config_dir(values.program, token_dir(run)) < 0) {
+    if (expand_config_dir(values.program, token_dir(run), &values.origins[0]) < 0) {
         trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
               stage.program_key, static_cast<int>(kMaxChars));
         return false;
@@ -291,10 +297,13 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, bool pr
         const char* key = values.keys[k - 1];
         char* value = values.entries[k - 1];
         if (values.lengths[k] == 0) {
+            values.origins[k].count = 0;
+            values.origins[k].argument = 0;
             if (gap == nullptr) gap = key;
             continue;
         }
-        PlaceholderResult r = expand_placeholder(value, run.argc, run.argv, token_dir(run));
+        PlaceholderResult r =
+            expand_placeholder(value, run.argc, run.argv, token_dir(run), &values.origins[k]);
         if (trace_enabled()) trace_expansion(stage, key, value, r);
         // Only an entry that would reach the tool can hand it a wrong name.
         if (too_long(r.what) && error == 0 && gap == nullptr) {
@@ -306,6 +315,77 @@ int fill_vector(const Stage& stage, StageValues& values, const Run& run, bool pr
         if (vector[k] == nullptr) return ENOMEM;
     }
     return error;
+}
+
+// Where the character at `offset` of the stage's slot `slot` came from,
+// as the trace names it, into `out`: "argument 1 (demo.asm)", "ASMLIST_02
+// (through <CONFIG_DIR>)", "ASSEMBLER (as written)"; `remedy` is what the
+// user can do about it.
+void name_origin(const Run& run, const Stage& stage, const StageValues& values, int slot, std::size_t offset,
+                 char* out, std::size_t size, const char*& remedy) {
+    const Origins& origins = values.origins[slot];
+    const char* key = slot == 0 ? stage.program_key : values.keys[slot - 1];
+    switch (origin_at(origins, offset)) {
+        case Origin::argument:
+            std::snprintf(out, size, "argument %d (%s)", origins.argument, run.argv[origins.argument]);
+            remedy = "rename it";
+            break;
+        case Origin::config_dir:
+            std::snprintf(out, size, "%s (through <CONFIG_DIR>)", key);
+            remedy = "move the folder";
+            break;
+        case Origin::written:
+            std::snprintf(out, size, "%s (as written)", key);
+            remedy = "change the value";
+            break;
+    }
+}
+
+// The first character of the stage's texts without any form in the code
+// page a tool reads, said once per run wherever warnings are heard.
+void warn_of_no_form(Run& run, const Stage& stage, const StageValues& values, const ToolReading& r) {
+    if (r.lost_slot < 0 || g_said_no_form) return;
+    g_said_no_form = true;
+    char origin[kPathBuffer + 64];
+    const char* remedy = nullptr;
+    name_origin(run, stage, values, r.lost_slot, r.lost_offset, origin, sizeof origin, remedy);
+    bool alone = warns(run);
+    if (alone) warnings_begin();
+    warn("%s: U+%04lX has no form in code page %u, so a tool that reads that code page gets \"?\"", origin,
+         r.lost_code, r.page);
+    if (alone) warnings_end();
+}
+
+// EILSEQ, with the words into `words`, when a character of the stage's
+// texts would reach its tool as another character, which may name another
+// file; else 0.
+int check_reading(Run& run, const Stage& stage, const StageValues& values, const char* const* vector,
+                  char* words, std::size_t size) {
+    ToolReading r;
+    bool exact = os_tool_reads_exactly(vector, r);
+    warn_of_no_form(run, stage, values, r);
+    if (exact) return 0;
+    char origin[kPathBuffer + 64];
+    const char* remedy = nullptr;
+    name_origin(run, stage, values, r.slot, r.offset, origin, sizeof origin, remedy);
+    std::snprintf(words, size,
+                  "%s: U+%04lX would reach a tool that reads code page %u as %s, another name: %s", origin,
+                  r.code, r.page, r.reads, remedy);
+    return EILSEQ;
+}
+
+// What each slot's text took from the driver's arguments.
+void spans_of(const StageValues& values, ArgumentSpans& spans) {
+    for (int k = 0; k < kSlots; ++k) {
+        spans.begin[k] = spans.end[k] = 0;
+        if (k > kArgEntries) continue;
+        const Origins& origins = values.origins[k];
+        for (int i = 0; i < origins.count; ++i)
+            if (origins.pieces[i].origin == Origin::argument) {
+                spans.begin[k] = origins.pieces[i].begin;
+                spans.end[k] = origins.pieces[i].end;
+            }
+    }
 }
 
 // The words the tool receives, each in brackets: on POSIX its argument
@@ -366,10 +446,12 @@ void remember_tool_failure(Run& run, const Stage& stage, const char* program, in
     if (status == -1 && errno == ENOENT) {
         remember_failure(run, "%s: %s was not found; TOLVANE_TRACE=1 shows where it was looked for",
                          stage.name, program);
+    } else if (status == -1 && errno == EILSEQ && search_end_words()[0] != '\0') {
+        remember_failure(run, "%s: %s was not started: %s", stage.name, program, search_end_words());
     } else if (status == -1 && errno != 0) {
         // The words name the reason where the error number alone would
         // mislead, as the trace does.
-        const char* words = os_start_failure(program, errno);
+        const char* words = start_failure_words(program, errno);
         remember_failure(
             run, "%s: %s could not be started: %s (%s); TOLVANE_TRACE=1 shows where it was looked for",
             stage.name, program, words != nullptr ? words : error_name(errno),
@@ -388,9 +470,13 @@ void remember_tool_failure(Run& run, const Stage& stage, const char* program, in
 }
 
 // Keeps the words for a stage that started nothing of its own accord: no
-// memory for its arguments (ENOMEM), or `bad_key` too long once expanded.
+// memory for its arguments (ENOMEM), `bad_key` too long once expanded, or
+// (EILSEQ) a character its tool would read as another, `bad_key` the
+// words for it.
 void remember_stage_refused(Run& run, const Stage& stage, int error, const char* bad_key) {
-    if (error == ENOMEM)
+    if (error == EILSEQ)
+        remember_failure(run, "%s: not run: %s", stage.name, bad_key);
+    else if (error == ENOMEM)
         remember_failure(run, "%s: not run: no memory for its arguments", stage.name);
     else
         remember_failure(run,
@@ -401,10 +487,11 @@ void remember_stage_refused(Run& run, const Stage& stage, int error, const char*
 // What the dry run says of a stage, on standard output; `blocked` when an
 // earlier stage would not run, so that this one is not looked for. Returns
 // 0 when the stage's tool would be started, else -1.
-int dry_stage(const Stage& stage, const char* program, const char* const* vector, int error,
-              const char* bad_key, bool blocked) {
+int dry_stage(const Stage& stage, const char* program, const char* const* vector, const ArgumentSpans& spans,
+              int error, const char* bad_key, bool blocked) {
     if (error != 0) {
-        std::printf("%s: not run: %s cannot be expanded\n", stage.name, bad_key);
+        std::printf(error == EILSEQ ? "%s: not run: %s\n" : "%s: not run: %s cannot be expanded\n",
+                    stage.name, bad_key);
         return -1;
     }
     char* line = build_command_line(vector, os_tool_splits_command_line());
@@ -413,11 +500,18 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
         return -1;
     }
     char found[kPathBuffer];
-    int result = blocked ? -1 : find_tool(program, vector, found);
+    int result = blocked ? -1 : find_tool(program, vector, found, &spans);
+    const char* words = result != 0 && errno == EINVAL ? interpreter_refusal_words() : nullptr;
     if (blocked)
         std::printf("%s: not run (the assembler would not run), command line: %s\n", stage.name, line);
     else if (result == 0)
         std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
+    else if (errno == EILSEQ && search_end_words()[0] != '\0')
+        std::printf("%s: %s not started: %s, command line: %s\n", stage.name, program, search_end_words(),
+                    line);
+    else if (words != nullptr)
+        std::printf("%s: %s cannot be started: %s (%s), command line: %s\n", stage.name, found, words,
+                    error_name(errno), line);
     else
         std::printf("%s: %s %s (%s), command line: %s\n", stage.name, program,
                     errno == ENOENT ? "not found" : "cannot be started", error_name(errno), line);
@@ -452,13 +546,22 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
     char* vector[kSlots] = {};
     const char* bad_key = nullptr;
     int error = fill_vector(stage, values, run, program_fits, vector, bad_key);
+    ArgumentSpans spans;
+    spans_of(values, spans);
+    char refusal[2 * kPathBuffer + 256];
+    if (error == 0) error = check_reading(run, stage, values, vector, refusal, sizeof refusal);
+    if (error == EILSEQ) {
+        bad_key = refusal;
+        trace_command_line(stage, vector);
+        trace("%s: not run: %s", stage.name, refusal);
+    }
     if (run.switches[kDryRun] != 0) {
         if (error == 0) trace_command_line(stage, vector);
-        status = dry_stage(stage, values.program, vector, error, bad_key, blocked);
+        status = dry_stage(stage, values.program, vector, spans, error, bad_key, blocked);
     } else if (error != 0) {
         errno = error;
         status = -1;
-        trace_result(stage, status, 0);
+        if (error != EILSEQ) trace_result(stage, status, 0);
         if (tells_failure(run)) remember_stage_refused(run, stage, error, bad_key);
     } else {
         trace_command_line(stage, vector);
@@ -466,7 +569,7 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
         // standard output is a file or a pipe.
         std::fflush(stdout);
         double started = trace_enabled() ? os_seconds() : 0;
-        status = run_tool(values.program, vector);
+        status = run_tool(values.program, vector, &spans);
         // A tool of its own may end with -1 too; only the launch's error
         // number tells the two apart.
         run.tool_ran = status != -1 || errno == 0;
@@ -689,6 +792,7 @@ bool should_pause(int pause, bool succeeded, bool owns_console, bool input_is_co
 
 int run_build(int argc, char** argv) {
     Run run = {};
+    g_said_no_form = false;
     run.argc = argc;
     run.argv = argv;
     bool any_variable = false;

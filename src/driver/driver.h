@@ -35,6 +35,28 @@ struct PlaceholderResult {
     std::size_t taken;  // characters read as the number (1 or 2)
 };
 
+// Where a stretch of an expanded text came from: the argument that a
+// placeholder put in, or the directory that "<CONFIG_DIR>" put in. All
+// else is the value as written.
+enum class Origin : unsigned char { written, argument, config_dir };
+
+struct Inserted {
+    unsigned short begin, end;  // offsets in the expanded text
+    Origin origin;
+};
+
+// What one expansion put into a text, in order: one argument at most, and
+// one directory per token, which takes 12 characters.
+constexpr int kMaxInserted = 1 + kMaxChars / 12;
+struct Origins {
+    Inserted pieces[kMaxInserted];
+    unsigned char count;
+    unsigned char argument;  // the number of the argument put in, 0 for none
+};
+
+// Where the character at `offset` of an expanded text came from.
+Origin origin_at(const Origins& origins, std::size_t offset);
+
 // Rewrites the argument entry in `entry` (a kPathBuffer-byte buffer) in
 // place: a placeholder "@N" at the entry's first "@" becomes argument N, and
 // "@N." becomes argument N without its extension, the dot kept. Arguments
@@ -44,15 +66,19 @@ struct PlaceholderResult {
 // With `config_dir`, every "<CONFIG_DIR>" of the entry as written becomes
 // that directory too; text put in by either replacement is not looked at
 // again, and `what` is result_too_long when the whole would not fit.
-PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const char* config_dir = nullptr);
+// `origins`, when not null, receives what was put in where (nothing for an
+// entry left as it was).
+PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const char* config_dir = nullptr,
+                                     Origins* origins = nullptr);
 PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv,
-                                     const char* config_dir = nullptr);
+                                     const char* config_dir = nullptr, Origins* origins = nullptr);
 
 // Replaces every "<CONFIG_DIR>" in `value` (a kPathBuffer-byte buffer) by
 // `config_dir`; placeholders are left alone. Returns how many there were,
 // or -1, with `value` as it was, when the result would be longer than
-// kMaxChars. A null `config_dir` replaces nothing.
-int expand_config_dir(char* value, const char* config_dir);
+// kMaxChars. A null `config_dir` replaces nothing. `origins` as for
+// expand_placeholder.
+int expand_config_dir(char* value, const char* config_dir, Origins* origins = nullptr);
 
 // The directory of the configuration file `config_path` into `out`
 // (kPathBuffer bytes), without a trailing separator unless it is a root

@@ -33,15 +33,25 @@ struct Assembly {
     char text[kPathBuffer];
     std::size_t length;
     bool fits;
+    Origins* origins;  // told what is put in, when not null
 };
 
-void append(Assembly& a, const char* piece, std::size_t n) {
+void append(Assembly& a, const char* piece, std::size_t n, Origin origin = Origin::written) {
     if (!a.fits || a.length + n > kMaxChars) {
         a.fits = false;
         return;
     }
+    if (a.origins != nullptr && origin != Origin::written && n > 0 && a.origins->count < kMaxInserted)
+        a.origins->pieces[a.origins->count++] = Inserted{static_cast<unsigned short>(a.length),
+                                                         static_cast<unsigned short>(a.length + n), origin};
     std::memcpy(a.text + a.length, piece, n);
     a.length += n;
+}
+
+void clear(Origins* origins) {
+    if (origins == nullptr) return;
+    origins->count = 0;
+    origins->argument = 0;
 }
 
 // Appends `text` with every token replaced by the configuration's
@@ -51,7 +61,7 @@ void append_expanding_tokens(Assembly& a, const char* text, std::size_t n, const
     std::size_t token;
     while (config_dir != nullptr && (token = rest.find(kToken)) != std::string_view::npos) {
         append(a, rest.data(), token);
-        append(a, config_dir, std::strlen(config_dir));
+        append(a, config_dir, std::strlen(config_dir), Origin::config_dir);
         rest.remove_prefix(token + kTokenLength);
     }
     append(a, rest.data(), rest.size());
@@ -80,8 +90,9 @@ bool placeholder_value(const PathSyntax& syntax, const char* entry, char** argv,
 }  // namespace
 
 PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int argc, char** argv,
-                                     const char* config_dir) {
+                                     const char* config_dir, Origins* origins) {
     PlaceholderResult result = {Expansion::none, 0, 0, 0};
+    clear(origins);
     char* at = std::strchr(entry, '@');
     // Without a token nothing needs its directory.
     if (config_dir != nullptr && !has_token_in(entry)) config_dir = nullptr;
@@ -104,30 +115,38 @@ PlaceholderResult expand_placeholder(const PathSyntax& syntax, char* entry, int 
 
     // Tokens are found in the entry as written, on both sides of the
     // placeholder, never in the argument put in its place.
-    Assembly a = {{}, 0, true};
+    Assembly a = {{}, 0, true, origins};
     append_expanding_tokens(a, entry, head, config_dir);
-    append(a, value, std::strlen(value));
+    append(a, value, std::strlen(value), Origin::argument);
     if (head < length) append_expanding_tokens(a, entry + head + skip, length - head - skip, config_dir);
     if (!a.fits) {
+        clear(origins);
         result.what = Expansion::result_too_long;
         return result;
     }
+    if (origins != nullptr && result.what == Expansion::expanded)
+        origins->argument = static_cast<unsigned char>(result.number);
     std::memcpy(entry, a.text, a.length);
     entry[a.length] = '\0';
     return result;
 }
 
-PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const char* config_dir) {
-    return expand_placeholder(os_path_syntax(), entry, argc, argv, config_dir);
+PlaceholderResult expand_placeholder(char* entry, int argc, char** argv, const char* config_dir,
+                                     Origins* origins) {
+    return expand_placeholder(os_path_syntax(), entry, argc, argv, config_dir, origins);
 }
 
-int expand_config_dir(char* value, const char* config_dir) {
+int expand_config_dir(char* value, const char* config_dir, Origins* origins) {
+    clear(origins);
     if (config_dir == nullptr || !has_token_in(value)) return 0;
     int tokens = 0;
     for (const char* p = value; (p = std::strstr(p, kToken)) != nullptr; p += kTokenLength) ++tokens;
-    Assembly a = {{}, 0, true};
+    Assembly a = {{}, 0, true, origins};
     append_expanding_tokens(a, value, std::strlen(value), config_dir);
-    if (!a.fits) return -1;
+    if (!a.fits) {
+        clear(origins);
+        return -1;
+    }
     std::memcpy(value, a.text, a.length);
     value[a.length] = '\0';
     return tokens;
@@ -145,4 +164,11 @@ void config_dir_of(const PathSyntax& syntax, const char* config_path, char* out)
     }
     std::memcpy(out, config_path, end);
     out[end] = '\0';
+}
+
+Origin origin_at(const Origins& origins, std::size_t offset) {
+    for (int i = 0; i < origins.count; ++i)
+        if (offset >= origins.pieces[i].begin && offset < origins.pieces[i].end)
+            return origins.pieces[i].origin;
+    return Origin::written;
 }

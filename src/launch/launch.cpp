@@ -1,8 +1,10 @@
 #include "launch/launch.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/trace.h"
 #include "platform/os.h"
@@ -11,6 +13,57 @@ namespace {
 
 // Where a dry search puts the file it found.
 char* dry_found = nullptr;
+
+// What the stage's text took from the driver's arguments, while run_tool
+// or find_tool runs.
+const ArgumentSpans* from_arguments = nullptr;
+
+// The words for the last start that the driver refused because the file
+// is the command interpreter; empty when the last start was not refused so.
+char interpreter_words[192];
+
+// The PATH entry that cannot be named in which the last search ended, and
+// why it cannot; empty when it ended elsewhere.
+char end_entry[kPathBuffer];
+char end_why[128];
+char end_words[kPathBuffer + 256];
+constexpr const char* kEndRemedy = "name the tool by its full path, or use the UTF-8 build";
+
+// Each text that came from the arguments marked in the command line that
+// `vector` makes (build_command_line): a blank for every other character.
+std::string argument_marks(const char* const* vector, const char* line) {
+    std::string marks(std::strlen(line), ' ');
+    bool quoted = line[0] == '"' && vector[0][0] != '"';
+    std::size_t at = quoted ? 1 : 0;
+    for (int k = 0; k < kSlots && vector[k] != nullptr && at < marks.size(); ++k) {
+        for (std::size_t i = from_arguments->begin[k]; i < from_arguments->end[k] && at + i < marks.size();
+             ++i)
+            marks[at + i] = 'a';
+        at += std::strlen(vector[k]) + (k == 0 && quoted ? 2 : 1);
+    }
+    return marks;
+}
+
+// True, with the words kept, when `file` is the command interpreter and
+// the text that came from the arguments holds what it would act on.
+bool interpreter_refused(const char* file, const char* const* vector, const char* line) {
+    interpreter_words[0] = '\0';
+    if (from_arguments == nullptr || !is_command_interpreter(os_path_syntax(), file)) return false;
+    std::size_t at = interpreter_acts_at(line, argument_marks(vector, line));
+    if (at == std::string_view::npos) return false;
+    if (line[at] == '%')
+        std::snprintf(interpreter_words, sizeof interpreter_words,
+                      "it is the command interpreter, and an argument puts %% in its command line, which it "
+                      "expands inside double quotes too");
+    else
+        std::snprintf(interpreter_words, sizeof interpreter_words,
+                      "it is the command interpreter, and an argument puts %c in its command line outside "
+                      "double quotes, where it acts on it",
+                      line[at]);
+    return true;
+}
+
+bool start_refused() { return interpreter_words[0] != '\0' || os_start_refused(); }
 
 void trace_candidate(const char* candidate, Candidate what, int value) {
     switch (what) {
@@ -25,7 +78,7 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
             trace(dry_found != nullptr ? "trying %s: found" : "trying %s: found, starting it", candidate);
             break;
         case Candidate::not_started: {
-            const char* words = os_start_failure(candidate, value);
+            const char* words = start_failure_words(candidate, value);
             if (words != nullptr)
                 trace("trying %s: could not be started: %s (%s)", candidate, words, error_name(value));
             else
@@ -40,6 +93,10 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
             trace("PATH entry %s is skipped: %s; %s", candidate, why, remedy);
             break;
         }
+        case Candidate::unnamed_tool:
+            trace("PATH entry %s holds the tool, but %s, so the search ends there: %s", candidate, end_why,
+                  kEndRemedy);
+            break;
         case Candidate::no_path:
             trace("PATH is %s, so there was nowhere to look", candidate == nullptr ? "not set" : "empty");
             break;
@@ -70,22 +127,38 @@ int dry_launch(const char* file, const char* const* vector) {
     dry_found[n] = '\0';
     char* command_line = build_command_line(vector, os_tool_splits_command_line());
     errno = command_line == nullptr ? ENOMEM : os_refuse_start(file, vector[0], command_line);
+    if (errno == 0 && interpreter_refused(file, vector, command_line)) errno = EINVAL;
     if (errno == 0) errno = os_check_start(file);
     std::free(command_line);
     return errno == 0 ? 0 : -1;
+}
+
+// Whether a PATH entry that lost a character holds the tool; the words
+// for the search's end are kept when it does.
+bool lost_entry_holds(const char* begin, const char* end, const char* name, bool extensions) {
+    if (!os_lost_entry_holds(begin, end, name, extensions)) return false;
+    next_path_entry(os_path_syntax(), begin, end_entry, kMaxChars);
+    const char* remedy = nullptr;
+    os_lost_words(os_lost_character(begin, end), end_why, sizeof end_why, remedy);
+    std::snprintf(end_words, sizeof end_words, "it is in PATH entry %s, but %s: %s", end_entry, end_why,
+                  kEndRemedy);
+    return true;
 }
 
 SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) {
     // Taken first: only then is it known whether the environment lost a
     // character, without which no PATH entry need be asked.
     const char* const* environment = os_environment();
+    bool lost = os_environment_lost();
+    end_words[0] = '\0';
     return SearchOps{&os_path_syntax(),
                      file_exists,
                      launch,
                      environment,
                      trace_enabled() ? trace_candidate : nullptr,
-                     os_start_refused,
-                     os_environment_lost() ? os_lost_character : nullptr};
+                     start_refused,
+                     lost ? os_lost_character : nullptr,
+                     lost ? lost_entry_holds : nullptr};
 }
 
 }  // namespace
@@ -98,21 +171,39 @@ int launch_file(const char* file, const char* const* vector) {
         errno = ENOMEM;
         return -1;
     }
-    int status = os_start_and_wait(file, vector[0], command_line);
+    int status = -1;
+    if (interpreter_refused(file, vector, command_line))
+        errno = EINVAL;
+    else
+        status = os_start_and_wait(file, vector[0], command_line);
     int saved = errno;
     std::free(command_line);
     errno = saved;
     return status;
 }
 
-int run_tool(const char* name, const char* const* vector) {
-    return run_tool(os_search(launch_file), name, vector);
-}
-
-int find_tool(const char* name, const char* const* vector, char* found) {
-    found[0] = '\0';
-    dry_found = found;
-    int result = run_tool(os_search(dry_launch), name, vector);
-    dry_found = nullptr;
+int run_tool(const char* name, const char* const* vector, const ArgumentSpans* spans) {
+    from_arguments = spans;
+    int result = run_tool(os_search(launch_file), name, vector);
+    from_arguments = nullptr;
     return result;
 }
+
+int find_tool(const char* name, const char* const* vector, char* found, const ArgumentSpans* spans) {
+    found[0] = '\0';
+    dry_found = found;
+    from_arguments = spans;
+    int result = run_tool(os_search(dry_launch), name, vector);
+    dry_found = nullptr;
+    from_arguments = nullptr;
+    return result;
+}
+
+const char* start_failure_words(const char* file, int error) {
+    if (interpreter_words[0] != '\0' && error == EINVAL) return interpreter_words;
+    return os_start_failure(file, error);
+}
+
+const char* interpreter_refusal_words() { return interpreter_words[0] != '\0' ? interpreter_words : nullptr; }
+
+const char* search_end_words() { return end_words; }

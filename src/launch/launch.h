@@ -7,20 +7,47 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "base/limits.h"
 #include "base/path.h"
 
+// The stretch of each slot's text that came from the driver's arguments,
+// from begin to end (equal where none did).
+struct ArgumentSpans {
+    std::size_t begin[kSlots];
+    std::size_t end[kSlots];
+};
+
 // Runs the program `name` (as configured) with the tool argument vector
 // `vector` (kSlots slots, slot 0 the program, ended by the first null slot).
 // Returns the tool's exit status, or -1 with errno set when no program was
-// started: ENOENT when it was found nowhere.
-int run_tool(const char* name, const char* const* vector);
+// started: ENOENT when it was found nowhere, EILSEQ when it lies in a PATH
+// entry that cannot be named (search_end_words), EINVAL when the driver
+// refused the start (start_failure_words). With `from_arguments`, a file
+// found that is the command interpreter is not started when the text that
+// came from the arguments holds what it would act on
+// (interpreter_acts_at).
+int run_tool(const char* name, const char* const* vector, const ArgumentSpans* from_arguments = nullptr);
 
 // The search of run_tool without the start: the file that would be started
 // goes into `found` (kPathBuffer bytes, cut to fit) and the result is 0;
 // -1 with errno set when none would be.
-int find_tool(const char* name, const char* const* vector, char* found);
+int find_tool(const char* name, const char* const* vector, char* found,
+              const ArgumentSpans* from_arguments = nullptr);
+
+// Plain words for why `file`, which exists, could not be started with
+// `error` where the error number alone would mislead (the driver refused
+// it, or os_start_failure explains it); null otherwise.
+const char* start_failure_words(const char* file, int error);
+
+// Why the last start was refused because the file is the command
+// interpreter (interpreter_acts_at), null when it was not refused so.
+const char* interpreter_refusal_words();
+
+// Why the last run_tool or find_tool that ended with EILSEQ stopped: the
+// PATH entry, the character it lacks and what to do; empty otherwise.
+const char* search_end_words();
 
 // What became of one candidate of the search.
 // The last three end the walk along PATH before the entries behind it.
@@ -30,6 +57,8 @@ enum class Candidate {
     not_started,     // it exists but could not be started; the value is the error number
     lost_entry,      // a PATH entry that lost a character, skipped: the text is the entry,
                      // the value that character's code point (lost_character)
+    unnamed_tool,    // such an entry that holds the tool, which ends the search: the text
+                     // and the value as for lost_entry; errno is EILSEQ
     no_path,         // PATH names no directory (empty, or separators only): the text is
                      // its value, null when it is not set; the value is 0
     empty_entry,     // a PATH entry of quotes alone; the text is empty, the value 0
@@ -56,6 +85,12 @@ struct SearchOps {
     // PATH entry that lost one names no directory that is there. Null:
     // none ever is.
     unsigned long (*lost_character)(const char* begin, const char* end) = nullptr;
+    // Whether a PATH entry that lost a character (the environment's text
+    // from `begin` to `end`) holds the file `name`, with the extensions
+    // when `extensions`, as the system names it: then the search ends
+    // there, since the system's own search would start that file. Null:
+    // such an entry is skipped.
+    bool (*lost_entry_holds)(const char* begin, const char* end, const char* name, bool extensions) = nullptr;
 };
 
 // The search over given operations: the name where it stands, then along
@@ -102,3 +137,17 @@ bool file_exists(const char* path);
 // double quote, so that the tool reads its own name whole; nothing else is
 // added. Null when its memory cannot be obtained; the caller frees it.
 char* build_command_line(const char* const* vector, bool quote_program);
+
+// True when `file` is the system's command interpreter: under the Windows
+// rules, a file whose last component is cmd.exe, in any case.
+bool is_command_interpreter(const PathSyntax& syntax, const char* file);
+
+// The offset in the command interpreter's command line `line` of the first
+// character it would act on, of those that `marks` marks (a character
+// other than a blank at the same offset): "%" anywhere, as it expands
+// variables inside double quotes too, and ^ & | < > outside double quotes
+// as it reads the line. Behind the first word "/c" or "/k" it reads a text
+// that begins with a double quote without its first and last one, unless
+// the text holds exactly two, where either reading may apply. npos when
+// there is none.
+std::size_t interpreter_acts_at(std::string_view line, std::string_view marks);

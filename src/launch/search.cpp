@@ -198,6 +198,13 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector) 
             break;
         }
         unsigned long lost = ops.lost_character != nullptr ? ops.lost_character(entry, rest) : 0;
+        if (lost != 0 && ops.lost_entry_holds != nullptr &&
+            ops.lost_entry_holds(entry, rest, name, syntax.windows && !has_extension)) {
+            notify(ops, dir, Candidate::unnamed_tool, static_cast<int>(lost));
+            errno = EILSEQ;
+            result = -1;
+            break;
+        }
         if (lost != 0) {
             notify(ops, dir, Candidate::lost_entry, static_cast<int>(lost));
             continue;

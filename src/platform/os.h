@@ -30,10 +30,34 @@ void os_take_arguments(int& argc, char**& argv);
 // The first argument (1 and up) that the driver must not pass on, 0 when
 // every one may pass: one for which os_take_arguments put "?", or (UTF-8
 // build) one holding a character that a tool reading its command line in
-// the system's code page would read as ASCII punctuation or a blank ("
-// for U+FF02). `why` (size bytes) receives the character and the reason,
-// `remedy` what the user can do. Always 0 on POSIX.
+// the system's code page would read as another (U+03A9 as "O" in code
+// page 1252, U+FF02 as a double quote). `why` (size bytes) receives the
+// character and the reason, `remedy` what the user can do. Always 0 on
+// POSIX.
 int os_refused_argument(char* why, std::size_t size, const char*& remedy);
+
+// What a tool that reads its command line in the system's code page makes
+// of the texts of a tool argument vector (slot 0 up to the first null
+// one): the first character it would read as another character (slot -1
+// for none), and the first it would read as "?", having no form there at
+// all (lost_slot -1 for none).
+struct ToolReading {
+    unsigned page;       // the system's code page
+    int slot;            // where the first look-alike stands
+    std::size_t offset;  // its offset in that slot's text
+    unsigned long code;  // its code point
+    char reads[16];      // the look-alike, in the driver's code page
+    int lost_slot;       // where the first character without a form stands
+    std::size_t lost_offset;
+    unsigned long lost_code;
+};
+
+// False when a character of `vector` would reach a tool as a look-alike
+// ("O" for U+03A9 in code page 1252), which may name another file:
+// `reading` says which and where. Only the UTF-8 build has a code page of
+// its own to tell from the system's; elsewhere always true, and nothing is
+// looked at.
+bool os_tool_reads_exactly(const char* const* vector, ToolReading& reading);
 
 // Why a text from the system lost the character `code`, in words ("U+03A9
 // has no form in code page 1252"), and what the user can do.
@@ -200,6 +224,13 @@ const char* const* os_environment();
 // entry of os_environment(), lacks where it holds "?" for it: its code
 // point, 0 when every character came over. Always 0 on POSIX.
 unsigned long os_lost_character(const char* begin, const char* end);
+
+// True when the PATH entry that the text from `begin` to `end` of
+// os_environment() holds, which lost a character, names a folder that
+// holds the file `name`, with ".com", ".exe", ".bat" or ".cmd" behind it
+// when `extensions`: asked of the system in the entry's own form. Always
+// false on POSIX.
+bool os_lost_entry_holds(const char* begin, const char* end, const char* name, bool extensions);
 
 // True when some character of os_environment() did not come over, so
 // that os_lost_character is worth asking. Always false on POSIX.

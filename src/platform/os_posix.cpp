@@ -113,6 +113,14 @@ void os_take_arguments(int&, char**&) {}
 
 int os_refused_argument(char*, std::size_t, const char*&) { return 0; }
 
+bool os_lost_entry_holds(const char*, const char*, const char*, bool) { return false; }
+
+bool os_tool_reads_exactly(const char* const*, ToolReading& reading) {
+    reading.slot = -1;
+    reading.lost_slot = -1;
+    return true;
+}
+
 void os_lost_words(unsigned long, char* why, std::size_t size, const char*& remedy) {
     if (size > 0) why[0] = '\0';
     remedy = "";

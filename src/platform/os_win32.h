@@ -1,8 +1,10 @@
-// Pieces of the Windows platform layer that its tests reach directly. Only
-// os_win32.cpp and Windows tests include this header.
+// Pieces of the Windows platform layer that its two files share and its
+// tests reach directly. Only os_win32.cpp, os_win32_text.cpp and Windows
+// tests include this header.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // True in the build whose manifest declares UTF-8 as the process code page
 // (CMake option TOLVANE_UTF8, which defines TOLVANE_UTF8).
@@ -38,3 +40,11 @@ unsigned char* descriptor_block(std::size_t& size);
 // it, or the line holds a character that the interpreter gives a meaning
 // of its own: & | < > ^ %.
 bool is_unsafe_script_launch(const char* file, const char* program, const char* command_line);
+
+// 2 for a surrogate pair at w[0], else 1.
+std::size_t units_at(const wchar_t* w, const wchar_t* end);
+
+// The text from `w` to `end` appended to `out` in code page `page`, "?"
+// for each character that has no exact form there. Returns the first such
+// code point, 0 when none.
+unsigned long append_converted(unsigned page, const wchar_t* w, const wchar_t* end, std::string& out);
