@@ -116,3 +116,20 @@ int find_tool(const char* name, const char* const* vector, char* found) {
     dry_found = nullptr;
     return result;
 }
+
+int run_program(const char* name, const char* const* vector) {
+    return run_program(os_search(launch_file), name, vector);
+}
+
+int find_program(const char* name, const char* const* vector, char* found) {
+    found[0] = '\0';
+    if (std::strlen(name) > kMaxChars) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    program_file(os_path_syntax(), name, found);
+    char* command_line = build_command_line(vector, os_tool_splits_command_line());
+    errno = command_line == nullptr ? ENOMEM : os_refuse_start(found, vector[0], command_line);
+    std::free(command_line);
+    return errno == 0 ? 0 : -1;
+}
