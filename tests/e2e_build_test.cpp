@@ -187,6 +187,73 @@ TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "a", "b"}));
 }
 
+// The run stage starts the file that the linker (with no LINKER, the
+// assembler) wrote, after that stage's 0 only, from the current directory
+// and never along PATH, with standard input; its status is the run's.
+TEST_F(DriverTest, RunStageStartsTheBuiltFileAfterItsBuilderEndedWithZero) {
+    std::string lnk = "[LNK]\nLINKER=" + lnk_tool + "\n", input = root + "/input";
+    std::string here = std::string(kExe[0] != '\0' ? ".\\" : "./") + "s.exe is not there: the ";
+    write_file(input, "typed\n");
+    ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/tools/s.exe"));
+    struct Row {
+        std::string lnk, asm_status, lnk_status, status_of_program, variable;
+        bool built, ran;
+        int status;  // with EXITCODE
+        std::string end, said = "";
+    } rows[] = {
+        {lnk, "0", "0", "0", "", true, true, 0, "done"},
+        {lnk, "0", "4", "0", "", true, false, 4, "the linker failed (status 4)"},
+        {"", "0", "", "0", "", true, true, 0, "done"},
+        {"", "3", "", "0", "", true, false, 3, "the assembler failed (status 3)"},
+        {lnk, "0", "0", "7", "", true, true, 7, "the program ended with status 7"},
+        {lnk, "0", "0", "0", "TOLVANE_RUN=0", true, false, 0, "done"},
+        {lnk, "0", "0", "0", "TOLVANE_RUN=1", true, true, 0, "done"},
+        {lnk, "0", "0", "0", "", false, false, kNotStarted,
+         here + "linker ended with 0 but wrote no such file"},
+        {"", "0", "", "0", "", false, false, kNotStarted,
+         here + "assembler ended with 0 but wrote no such file"},
+#ifdef _WIN32
+        {lnk, "0", "0", "3221225477", "", true, true, -1073741819,
+         "the program was ended by exception 0xC0000005 (access violation)",
+         "program: s.exe was ended by exception 0xC0000005 (access violation)"},
+#else
+        {lnk, "0", "0", "signal 11", "", true, true, 139, "the program ended with status 139",
+         "program: s.exe was killed by SIGSEGV"},
+#endif
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.end + row.variable);
+        remove_tree(root + "/project/s.exe.log");
+        remove_tree(root + "/project/s.exe");
+        if (row.built) {
+            ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/project/s.exe"));
+        }
+        tool_status(asm_tool, row.asm_status);
+        tool_status(lnk_tool, row.lnk_status);
+        tool_status(root + "/project/s.exe", row.status_of_program);
+        ini("[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
+            "\n[RUN]\nPROGRAM=@1.exe\nRUNLIST_01=@1\n" + row.lnk);
+        Args env = {"PATH=" + root + "/tools", "TOLVANE_PROBE_ECHO=s.exe",
+                    row.variable.empty() ? "TOLVANE_RUN=" : row.variable};
+        ProcessResult r = run_process(driver, {driver, "s.asm"}, root + "/project", env, input);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, row.ran ? std::string("typed") + kEol : "");
+        std::string failure = row.built ? row.said : "program: " + row.end;
+        EXPECT_EQ(r.err, failure.empty() ? "" : "tolvane: " + failure + kEol);
+        std::vector<ProbeRun> seen = runs(root + "/project/s.exe");
+        EXPECT_EQ(seen.size(), row.ran ? 1u : 0u);
+        EXPECT_EQ(seen.empty() ? Args() : seen[0].argv, (row.ran ? Args{"s.exe", "s.asm"} : Args()));
+        EXPECT_TRUE(runs(root + "/tools/s.exe").empty());
+        env.push_back("TOLVANE_TRACE=1");
+        std::string trace = timeless(run_process(driver, {driver, "s.asm"}, root + "/project", env).err);
+        EXPECT_NE(trace.find("tolvane: run ends: " + row.end + kEol + "tolvane: exit status "),
+                  std::string::npos);
+        EXPECT_EQ(trace.find("no tool was started"), std::string::npos);
+        env.back() = "TOLVANE_EXITCODE=0";
+        EXPECT_EQ(run_process(driver, {driver, "s.asm"}, root + "/project", env).status, 0);
+    }
+}
+
 // An entry that cannot be expanded because the argument or the result
 // would exceed 259 characters stops its stage: nothing is started rather
 // than a tool handed "@1.out" as a file name. With EXITCODE the run says

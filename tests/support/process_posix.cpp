@@ -11,7 +11,8 @@
 extern char** environ;
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& cwd, const std::vector<std::string>& env) {
+                          const std::string& cwd, const std::vector<std::string>& env,
+                          const std::string& input) {
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
 
@@ -36,7 +37,7 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     if (pid == 0) {
         int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
+        int in = open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) _exit(121);
         dup2(in, 0);
         dup2(out, 1);
