@@ -188,69 +188,65 @@ TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
 }
 
 // The run stage starts the file that the linker (with no LINKER, the
-// assembler) wrote, after that stage's 0 only, from the current directory
-// and never along PATH, with standard input; its status is the run's.
+// assembler) wrote, after that stage's 0 only, from the current directory,
+// never along PATH, with standard input; under EXITCODE its status is the run's.
 TEST_F(DriverTest, RunStageStartsTheBuiltFileAfterItsBuilderEndedWithZero) {
-    std::string lnk = "[LNK]\nLINKER=" + lnk_tool + "\n", input = root + "/input";
-    std::string here = std::string(kExe[0] != '\0' ? ".\\" : "./") + "s.exe is not there: the ";
-    write_file(input, "typed\n");
+    std::string product = root + "/project/s.exe",
+                lost = std::string(kExe[0] ? ".\\" : "./") + "s.exe is not";
+    write_file(root + "/input", "typed\n");
     ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/tools/s.exe"));
     struct Row {
-        std::string lnk, asm_status, lnk_status, status_of_program, variable;
-        bool built, ran;
-        int status;  // with EXITCODE
+        std::string asm_status, lnk_status, program_status, run;  // no LINKER without lnk_status; TOLVANE_RUN
+        int ran, status;                                          // ran -1: the product is missing
         std::string end, said = "";
     } rows[] = {
-        {lnk, "0", "0", "0", "", true, true, 0, "done"},
-        {lnk, "0", "4", "0", "", true, false, 4, "the linker failed (status 4)"},
-        {"", "0", "", "0", "", true, true, 0, "done"},
-        {"", "3", "", "0", "", true, false, 3, "the assembler failed (status 3)"},
-        {lnk, "0", "0", "7", "", true, true, 7, "the program ended with status 7"},
-        {lnk, "0", "0", "0", "TOLVANE_RUN=0", true, false, 0, "done"},
-        {lnk, "0", "0", "0", "TOLVANE_RUN=1", true, true, 0, "done"},
-        {lnk, "0", "0", "0", "", false, false, kNotStarted,
-         here + "linker ended with 0 but wrote no such file"},
-        {"", "0", "", "0", "", false, false, kNotStarted,
-         here + "assembler ended with 0 but wrote no such file"},
+        {"0", "0", "0", "1", 1, 0, "done"},
+        {"0", "4", "0", "", 0, 4, "the linker failed (status 4)"},
+        {"0", "", "0", "", 1, 0, "done"},
+        {"3", "", "0", "", 0, 3, "the assembler failed (status 3)"},
+        {"0", "0", "7", "", 1, 7, "the program ended with status 7"},
+        {"0", "0", "0", "0", 0, 0, "done"},
+        {"0", "0", "0", "", -1, kNotStarted, lost + " there: the linker ended with 0 but wrote no such file"},
+        {"0", "", "0", "", -1, kNotStarted,
+         lost + " there: the assembler ended with 0 but wrote no such file"},
 #ifdef _WIN32
-        {lnk, "0", "0", "3221225477", "", true, true, -1073741819,
+        {"0", "0", "3221225477", "", 1, -1073741819,
          "the program was ended by exception 0xC0000005 (access violation)",
          "program: s.exe was ended by exception 0xC0000005 (access violation)"},
 #else
-        {lnk, "0", "0", "signal 11", "", true, true, 139, "the program ended with status 139",
+        {"0", "0", "signal 11", "", 1, 139, "the program ended with status 139",
          "program: s.exe was killed by SIGSEGV"},
 #endif
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.end + row.variable);
-        remove_tree(root + "/project/s.exe.log");
-        remove_tree(root + "/project/s.exe");
-        if (row.built) {
-            ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/project/s.exe"));
-        }
+        SCOPED_TRACE(row.end + row.run);
+        remove_tree(product + ".log");
+        remove_tree(product);
+        if (row.ran >= 0) copy_executable(PROBE_EXE, product);
         tool_status(asm_tool, row.asm_status);
         tool_status(lnk_tool, row.lnk_status);
-        tool_status(root + "/project/s.exe", row.status_of_program);
+        tool_status(product, row.program_status);
         ini("[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
-            "\n[RUN]\nPROGRAM=@1.exe\nRUNLIST_01=@1\n" + row.lnk);
-        Args env = {"PATH=" + root + "/tools", "TOLVANE_PROBE_ECHO=s.exe",
-                    row.variable.empty() ? "TOLVANE_RUN=" : row.variable};
-        ProcessResult r = run_process(driver, {driver, "s.asm"}, root + "/project", env, input);
+            "\n[RUN]\nPROGRAM=@1.exe\nRUNLIST_01=@1\n" +
+            (row.lnk_status.empty() ? "" : "[LNK]\nLINKER=" + lnk_tool + "\n"));
+        Args env = {"PATH=" + root + "/tools", "TOLVANE_PROBE_ECHO=s.exe", "TOLVANE_RUN=" + row.run, ""};
+        auto go = [&](const char* also) {
+            env.back() = also;
+            return run_process(driver, {driver, "s.asm"}, root + "/project", env, root + "/input");
+        };
+        ProcessResult r = go("TOLVANE_TRACE=");
         EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.out, row.ran ? std::string("typed") + kEol : "");
-        std::string failure = row.built ? row.said : "program: " + row.end;
-        EXPECT_EQ(r.err, failure.empty() ? "" : "tolvane: " + failure + kEol);
-        std::vector<ProbeRun> seen = runs(root + "/project/s.exe");
-        EXPECT_EQ(seen.size(), row.ran ? 1u : 0u);
-        EXPECT_EQ(seen.empty() ? Args() : seen[0].argv, (row.ran ? Args{"s.exe", "s.asm"} : Args()));
+        EXPECT_EQ(r.out, row.ran == 1 ? std::string("typed") + kEol : "");
+        std::string said = row.ran < 0 ? "program: " + row.end : row.said;
+        EXPECT_EQ(r.err, said.empty() ? "" : "tolvane: " + said + kEol);
+        std::vector<ProbeRun> seen = runs(product);
+        EXPECT_EQ(seen.size(), row.ran == 1 ? 1u : 0u);
+        EXPECT_EQ(seen.empty() ? Args() : seen[0].argv, (row.ran == 1 ? Args{"s.exe", "s.asm"} : Args()));
         EXPECT_TRUE(runs(root + "/tools/s.exe").empty());
-        env.push_back("TOLVANE_TRACE=1");
-        std::string trace = timeless(run_process(driver, {driver, "s.asm"}, root + "/project", env).err);
-        EXPECT_NE(trace.find("tolvane: run ends: " + row.end + kEol + "tolvane: exit status "),
-                  std::string::npos);
+        std::string trace = timeless(go("TOLVANE_TRACE=1").err);
+        EXPECT_NE(trace.find("run ends: " + row.end + kEol + "tolvane: exit status "), std::string::npos);
         EXPECT_EQ(trace.find("no tool was started"), std::string::npos);
-        env.back() = "TOLVANE_EXITCODE=0";
-        EXPECT_EQ(run_process(driver, {driver, "s.asm"}, root + "/project", env).status, 0);
+        EXPECT_EQ(go("TOLVANE_EXITCODE=0").status, 0);
     }
 }
 

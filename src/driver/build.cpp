@@ -588,7 +588,7 @@ bool run_program_stage(Run& run, StageValues& values, int& status, const Stage& 
             std::printf("%s: not run: %s=%s\n", kProgram.name, kRunVariable, run.run_variable);
         return false;
     }
-    run.at_program = true;
+    run.at_program = run.switches[kDryRun] == 0;
     run_stage(kProgram, values, run, status, blocked);
     return true;
 }
