@@ -593,11 +593,12 @@ bool run_program_stage(Run& run, StageValues& values, int& status, const Stage& 
     return true;
 }
 
-// Runs the assembler and, when it ended with 0, the linker. Returns the
-// run's status: that of the stage that ended it, -1 when no assembler is
-// configured, 0 when the linker is not (a build without a link step). A
-// dry run goes through both stages and returns -1 when either would fail
-// to start its tool.
+// Runs the assembler and, when it ended with 0, the linker, and when that
+// (with no linker, the assembler) ended with 0, the program of [RUN].
+// Returns the run's status: that of the stage that ended it, the
+// program's once it ran, -1 when no assembler is configured, 0 when the
+// linker is not (a build without a link step). A dry run goes through
+// every stage and returns -1 when one would fail to start its tool.
 int run_stages(Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
