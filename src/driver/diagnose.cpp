@@ -393,7 +393,7 @@ void say_about(const Run& run, const char* option) {
         "%s\n"
         "switches, in the environment or as keys in [DRIVER] and [DEBUG] of the configuration:\n"
         "  TOLVANE_EXITCODE=1  end with the status of the tool that failed, and say why a run failed\n"
-        "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: only after a failure)\n"
+        "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: after a failure or the program)\n"
         "  TOLVANE_TRACE=1     say on standard error what is read and tried, and why the run ends\n"
         "  TOLVANE_DRYRUN=1    show what would run, and start nothing\n"
         "  TOLVANE_VIEW=1      list the arguments first\n"
