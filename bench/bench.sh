@@ -73,6 +73,10 @@ LNK_ENTRIES=$'LNKLIST_01=@1.obj\nLNKLIST_02=-o @1.exe\nLNKLIST_03=-m @1.map'
 EXPECT_ASM="asmtool src/demo.asm src/demo.obj -l src/demo.lst"
 EXPECT_LNK="lnktool src/demo.obj -o src/demo.exe -m src/demo.map"
 EXPECT_BOTH="$EXPECT_ASM"$'\n'"$EXPECT_LNK"
+# The run stage: the file the link step wrote (a copy of the tool in
+# project/src), with one placeholder entry.
+RUN_SECTION=$'[RUN]\nPROGRAM=@1.exe\nRUNLIST_01=@1'
+EXPECT_THREE="$EXPECT_BOTH"$'\n'"demo.exe src/demo.asm"
 # What sh does with the same placeholders: $1 and its stem.
 sh_script() {
     printf '%s "$1" "${1%%.*}.obj" -l "${1%%.*}.lst" && %s "${1%%.*}.obj" -o "${1%%.*}.exe" -m "${1%%.*}.map"' \
@@ -113,6 +117,9 @@ lnk: asm
 asm:
 	$RUN/tools/asmtool \$(SRC) \$(STEM).obj -l \$(STEM).lst
 EOF
+    install_driver "$RUN/s1-run" "$(ini_text 0 "$RUN/tools/asmtool" "$RUN/tools/lnktool")"$'\n'"$RUN_SECTION"
+    mkdir -p "$RUN/project/src"
+    cp "$HELPERS/tool" "$RUN/project/src/demo.exe"
     install_driver "$RUN/s2" "$(ini_text 0 asmtool lnktool)"
     mkdir -p "$RUN/path/found"
     cp "$HELPERS/tool" "$RUN/path/found/asmtool"
@@ -238,6 +245,9 @@ scenario_1() {
     contender "$EXPECT_BOTH" sh /bin/sh -c "$(sh_script "$t/asmtool" "$t/lnktool")" sh $SRC
     contender "$EXPECT_BOTH" make "$(command -v make)" -r -s -f "$RUN/s1/Makefile" "SRC=$SRC"
     contender "asmtool" one-tool "$t/asmtool"
+    contender "$EXPECT_THREE" limit-3 "$HELPERS/limit" "$t/asmtool" $SRC src/demo.obj -l src/demo.lst -- \
+        "$t/lnktool" src/demo.obj -o src/demo.exe -m src/demo.map -- src/demo.exe $SRC
+    contender "$EXPECT_THREE" tolvane-3 "$RUN/s1-run/tolvane" $SRC
     measure $S1_ROUNDS $S1_SECONDS >"$RUN/s1.txt"
     table "$RUN/s1.txt" limit
     local limit tolvane exitcode sh make
@@ -251,6 +261,11 @@ scenario_1() {
     verdict "$tolvane < $make" "two stages: tolvane / make = $(ratio "$tolvane" "$make") (below 1)"
     verdict "$exitcode <= 1.05 * $tolvane" \
         "two stages: EXITCODE=1 / default = $(ratio "$exitcode" "$tolvane") (at most 1.05)"
+    local limit3 tolvane3
+    limit3=$(field "$RUN/s1.txt" limit-3 3)
+    tolvane3=$(field "$RUN/s1.txt" tolvane-3 3)
+    verdict "$tolvane3 <= 1.05 * $limit3" \
+        "three stages: tolvane / limit = $(ratio "$tolvane3" "$limit3") (at most 1.05)"
 }
 
 scenario_2() {
@@ -345,6 +360,14 @@ scenario_4() {
     ts=$(syscalls "$RUN/s1/tolvane" $SRC)
     echo "  system calls of the process in one run (strace, tools not counted): limit $ls, tolvane $ts"
     verdict "$ts <= 40" "system calls: tolvane $ts (at most 40; limit $ls)"
+    local l3 t3
+    l3=$(instructions "$HELPERS/limit" "$t/asmtool" $SRC src/demo.obj -l src/demo.lst -- "$t/lnktool" \
+        src/demo.obj -o src/demo.exe -m src/demo.map -- src/demo.exe $SRC)
+    t3=$(instructions "$RUN/s1-run/tolvane" $SRC)
+    echo "  three stages: instructions limit $l3, tolvane $t3 ($(ratio "$t3" "$l3") x); system calls limit" \
+        "$(syscalls "$HELPERS/limit" "$t/asmtool" $SRC src/demo.obj -l src/demo.lst -- "$t/lnktool" \
+            src/demo.obj -o src/demo.exe -m src/demo.map -- src/demo.exe $SRC)," \
+        "tolvane $(syscalls "$RUN/s1-run/tolvane" $SRC)"
 }
 
 main() {

@@ -1,11 +1,12 @@
-/* The limit: the least any driver has to do for a two-stage build.
+/* The limit: the least any driver has to do for a build of two or three
+ * steps.
  *
- *   limit PROGRAM [ARG...] -- PROGRAM [ARG...]
+ *   limit PROGRAM [ARG...] -- PROGRAM [ARG...] [-- PROGRAM [ARG...]]
  *
  * Starts the first command with posix_spawn and waits for it; when it
- * ended with status 0, starts the second and waits for it. Its arguments
- * arrive ready to use: it reads no configuration, expands nothing and
- * searches nothing. Always exits 0, as the driver does. */
+ * ended with status 0, starts the next and waits for it, and so on. Its
+ * arguments arrive ready to use: it reads no configuration, expands
+ * nothing and searches nothing. Always exits 0, as the driver does. */
 #include <errno.h>
 #include <spawn.h>
 #include <string.h>
@@ -25,10 +26,14 @@ static int run(char** argv) {
 }
 
 int main(int argc, char** argv) {
-    int split = 1;
-    while (split < argc && strcmp(argv[split], "--") != 0) ++split;
-    if (split == 1 || split >= argc - 1) return 0;
-    argv[split] = NULL;
-    if (run(argv + 1) == 0) run(argv + split + 1);
+    int start = 1;
+    while (start < argc) {
+        int end = start;
+        while (end < argc && strcmp(argv[end], "--") != 0) ++end;
+        if (end == start) return 0;
+        argv[end] = NULL;
+        if (run(argv + start) != 0) return 0;
+        start = end + 1;
+    }
     return 0;
 }

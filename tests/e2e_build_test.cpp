@@ -215,6 +215,69 @@ TEST_F(DriverTest, EmptyArgumentGivesAnEmptySlot) {
     EXPECT_EQ(runs(asm_tool).at(0).argv, (Args{asm_tool, "a", "b"}));
 }
 
+// The run stage starts the file that the linker (with no LINKER, the
+// assembler) wrote, after that stage's 0 only, from the current directory,
+// never along PATH, with standard input; under EXITCODE its status is the run's.
+TEST_F(DriverTest, RunStageStartsTheBuiltFileAfterItsBuilderEndedWithZero) {
+    std::string product = root + "/project/s.exe",
+                lost = std::string(kExe[0] ? ".\\" : "./") + "s.exe is not";
+    write_file(root + "/input", "typed\n");
+    ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/tools/s.exe"));
+    struct Row {
+        std::string asm_status, lnk_status, program_status, run;  // no LINKER without lnk_status; TOLVANE_RUN
+        int ran, status;                                          // ran -1: the product is missing
+        std::string end, said = "";
+    } rows[] = {
+        {"0", "0", "0", "1", 1, 0, "done"},
+        {"0", "4", "0", "", 0, 4, "the linker failed (status 4)"},
+        {"0", "", "0", "", 1, 0, "done"},
+        {"3", "", "0", "", 0, 3, "the assembler failed (status 3)"},
+        {"0", "0", "7", "", 1, 7, "the program ended with status 7"},
+        {"0", "0", "0", "0", 0, 0, "done"},
+        {"0", "0", "0", "", -1, kNotStarted, lost + " there: the linker ended with 0 but wrote no such file"},
+        {"0", "", "0", "", -1, kNotStarted,
+         lost + " there: the assembler ended with 0 but wrote no such file"},
+#ifdef _WIN32
+        {"0", "0", "3221225477", "", 1, -1073741819,
+         "the program was ended by exception 0xC0000005 (access violation)",
+         "program: s.exe was ended by exception 0xC0000005 (access violation)"},
+#else
+        {"0", "0", "signal 11", "", 1, 139, "the program ended with status 139",
+         "program: s.exe was killed by SIGSEGV"},
+#endif
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.end + row.run);
+        remove_tree(product + ".log");
+        remove_tree(product);
+        if (row.ran >= 0) copy_executable(PROBE_EXE, product);
+        tool_status(asm_tool, row.asm_status);
+        tool_status(lnk_tool, row.lnk_status);
+        tool_status(product, row.program_status);
+        ini("[DRIVER]\nEXITCODE=1\n[ASM]\nASSEMBLER=" + asm_tool +
+            "\n[RUN]\nPROGRAM=@1.exe\nRUNLIST_01=@1\n" +
+            (row.lnk_status.empty() ? "" : "[LNK]\nLINKER=" + lnk_tool + "\n"));
+        Args env = {"PATH=" + root + "/tools", "TOLVANE_PROBE_ECHO=s.exe", "TOLVANE_RUN=" + row.run, ""};
+        auto go = [&](const char* also) {
+            env.back() = also;
+            return run_process(driver, {driver, "s.asm"}, root + "/project", env, root + "/input");
+        };
+        ProcessResult r = go("TOLVANE_TRACE=");
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, row.ran == 1 ? std::string("typed") + kEol : "");
+        std::string said = row.ran < 0 ? "program: " + row.end : row.said;
+        EXPECT_EQ(r.err, said.empty() ? "" : "tolvane: " + said + kEol);
+        std::vector<ProbeRun> seen = runs(product);
+        EXPECT_EQ(seen.size(), row.ran == 1 ? 1u : 0u);
+        EXPECT_EQ(seen.empty() ? Args() : seen[0].argv, (row.ran == 1 ? Args{"s.exe", "s.asm"} : Args()));
+        EXPECT_TRUE(runs(root + "/tools/s.exe").empty());
+        std::string trace = timeless(go("TOLVANE_TRACE=1").err);
+        EXPECT_NE(trace.find("run ends: " + row.end + kEol + "tolvane: exit status "), std::string::npos);
+        EXPECT_EQ(trace.find("no tool was started"), std::string::npos);
+        EXPECT_EQ(go("TOLVANE_EXITCODE=0").status, 0);
+    }
+}
+
 // An entry that cannot be expanded because the argument or the result
 // would exceed 259 characters stops its stage: nothing is started rather
 // than a tool handed "@1.out" as a file name. With EXITCODE the run says

@@ -567,6 +567,19 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
     std::string lnk_words = "linker: " + kWords + " [" + lnk_tool + "] [src.o]";
     // With "@1" 258 characters, expanded 261.
     std::string too_long = "ASMLIST_03=" + std::string(256, 'x') + "@1\n";
+    std::string program = "[RUN]\nPROGRAM=@1.exe\n", product = "program: " + kWords + " [src.exe]";
+    Lines with_program = {assembler,
+                          asm_words,
+                          linker,
+                          lnk_words,
+                          "program: runs ./src.exe once the linker has written it, command line: src.exe",
+                          product};
+    Lines blocked_program = {assembler,
+                             asm_words,
+                             "linker: nolink not found (ENOENT), command line: nolink src.o",
+                             "linker: " + kWords + " [nolink] [src.o]",
+                             "program: not run (the linker would not run), command line: src.exe",
+                             product};
     struct Case {
         const char* what;
         std::string asm_name, lnk_name, asm_more;
@@ -616,6 +629,8 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
          too_long,
          {"assembler: not run: ASMLIST_03 cannot be expanded", blocked, lnk_words},
          kNotStarted},
+        {"program", asm_tool, lnk_tool, program, with_program, 0},
+        {"program, linker not found", asm_tool, "nolink", program, blocked_program, kNotStarted},
     };
     Env env = {"PATH=" + root + "/p1" + kPathSep + root + "/p2"};
     for (const Case& c : cases) {
@@ -648,6 +663,9 @@ TEST_F(DiagTest, DryRunStartsNothingAndShowsEachStage) {
         EXPECT_EQ(found_line, joined(c.out).find(": runs ") != std::string::npos) << c.what;
     }
 
+    named("[DEBUG]\nDRYRUN=1\n", asm_tool, lnk_tool, program);
+    EXPECT_EQ(slashed(run_src({"TOLVANE_RUN=0"}).out),
+              joined({assembler, asm_words, linker, lnk_words, "program: not run: TOLVANE_RUN=0"}));
     named("[DEBUG]\nDRYRUN=1\nVIEW=1\n", asm_tool, lnk_tool);
     EXPECT_EQ(slashed(run_src().out),
               joined({"0:" + driver, "1:src.s", assembler, asm_words, linker, lnk_words}));
@@ -1133,6 +1151,18 @@ TEST_F(DiagTest, WarningsNameTheMistakesWhereTheUserAsked) {
         {a + "ASMLIST_03=-g\n" + l, {"s"}, {w + "assembler: ASMLIST_03 is not passed: ASMLIST_02" + g}},
         {a + l + "LNKLIST_02=-g\n", {"s"}, {w + "linker: LNKLIST_02 is not passed: LNKLIST_01" + g}, "3"},
         {"[LINK]\nLINKER=x\n" + a + l, {"s"}, {w + "LINKER in [LINK] is not read: it belongs in [LNK]"}},
+        {"[RUNS]\nPROGRAM=x\n" + a + l,
+         {"s"},
+         {w +
+          "[RUNS] is not read: tolvane reads [RUN], and [RUN.EXT] for the sources of the extension .EXT"}},
+        {a + l + "[RUN]\nRUNLIST_2=x\n",
+         {"s"},
+         {w + "RUNLIST_2 in [RUN] is not read: entry keys run from RUNLIST_01 to RUNLIST_20"}},
+        {a + l + "[RUN]\nPROGRAM=x\nRUNLIST_20=-g\n",
+         {"s"},
+         {w + "program: RUNLIST_20 is not passed: RUNLIST_01" + g},
+         "3"},
+        {a + l + "[RUN]\nPROGRAM=x\nRUNLIST_01=-g\n", {"s"}, {}, "3"},
         {"", {"s"}, utf16},
         {a + l, {"a", "b"}, {w + "argument 2 (b): no entry names @2" + u}},
         {"[ASM]\nASSEMBLER=" + asm_tool + "\nASMLIST_01=-v\n", {"a", "b"}, {}},

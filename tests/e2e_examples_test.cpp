@@ -31,6 +31,7 @@ struct Example {
     const char* assembler;
     const char* as_given;          // the source's path below the project, as passed to tolvane
     const char* second = nullptr;  // a second source, passed beside the first by its file name
+    const char* said = "";         // by the build: what the program wrote, where [RUN] runs it
 };
 
 void PrintTo(const Example& e, std::ostream* os) { *os << e.ini << " on " << e.as_given; }
@@ -53,7 +54,7 @@ TEST_P(ExampleTest, BuildsAProgramThatGreets) {
 
     ProcessResult build = run(args);
     EXPECT_EQ(build.status, 0);
-    EXPECT_EQ(build.out + build.err, "");
+    EXPECT_EQ(build.out + build.err, e.said);
     std::string stem = root + "/project/" + given.substr(0, given.rfind('.'));
     EXPECT_EQ(access((stem + ".o").c_str(), F_OK), 0) << stem << ".o";
     std::string program = stem + ".out";
@@ -67,6 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "hello.s"},
         Example{"examples/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello world.s"},
+        Example{"examples/run/tolvane.ini", "examples/hello/hello.s", "as", "hello.s", nullptr,
+                "Hello from tolvane!\n"},
+        Example{"examples/run/tolvane.ini", "examples/hello/hello.s", "as", "my src/hello world.s", nullptr,
+                "Hello from tolvane!\n"},
         Example{"examples/nasm/tolvane.ini", "examples/hello/hello_nasm.asm", "nasm",
                 "my src/hello world.asm"},
         // One file for three toolchains, chosen by the source's extension.

@@ -68,6 +68,17 @@ TEST_F(PauseTest, ConsoleMadeForTheDriverWaitsAsPauseSays) {
         // A key ends the wait, and the run's own status comes back.
         EXPECT_EQ(run.status, 0) << "PAUSE=" << c.pause;
     }
+    // PAUSE=2 holds the window after a run stage that started its program.
+    ASSERT_TRUE(copy_executable(PROBE_EXE, root + "/project/src.exe"));
+    for (const char* variable : {"1", "0"}) {
+        config("ASMLIST_01=@1\n", "", "[RUN]\nPROGRAM=@1.exe\n[DRIVER]\nPAUSE=2\n");
+        tool_status(asm_tool, "0");
+        SetEnvironmentVariableA("TOLVANE_RUN", variable);
+        ConsoleRun run = run_on_own_console("console");
+        SetEnvironmentVariableA("TOLVANE_RUN", nullptr);
+        EXPECT_EQ(run.waited, variable[0] == '1') << run.screen;
+        EXPECT_EQ(runs(root + "/project/src.exe").size(), 1u);
+    }
     // Without a configuration only the environment can ask for a pause.
     remove_tree(root + "/bin/tolvane.ini");
     SetEnvironmentVariableA("TOLVANE_PAUSE", "2");

@@ -245,6 +245,10 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
              Args{"C:\\Users\\Me\\My Projects\\demo", "C:\\Program Files\\x y\\demo", hello}) {
             remove_tree(nasm + ".log");
             remove_tree(link + ".log");
+            // What the linker would have written, which the run stage starts.
+            for (std::size_t at = stem.find('\\', 3); at != std::string::npos; at = stem.find('\\', at + 1))
+                make_dir(stem.substr(0, at));
+            ASSERT_TRUE(copy_executable(PROBE_EXE, stem + ".exe"));
             ProcessResult r = run_process(kit + "\\tolvane.exe", {kit + "\\tolvane.exe", stem + c.ext},
                                           root + "/project", tools);
             EXPECT_EQ(r.status, 0) << c.example << ": " << r.out << r.err;
@@ -255,6 +259,11 @@ TEST_F(DriverTest, ShippedExamplesPassPathsWithBlanksWhole) {
                 seen[0].argv[0] = "";
                 EXPECT_EQ(seen[0].argv, words(tool.second, stem)) << c.example;
             }
+            EXPECT_EQ(runs(stem + ".exe").size(),
+                      std::string(c.example) == "msvc" || std::string(c.example) == "mixed" ? 0u : 1u)
+                << c.example;
+            remove_tree(stem + ".exe.log");
+            remove_tree(stem + ".exe");
         }
     }
     // Without a Visual Studio, build.bat says so and ends before the linker.

@@ -10,7 +10,9 @@
 //   end
 // and exits with the status written in <its own path>.status (0 without
 // that file); "signal N" there makes it kill itself with signal N, and
-// "sleep N" makes it wait N milliseconds and exit with 0.
+// "sleep N" makes it wait N milliseconds and exit with 0. A probe whose
+// path ends with TOLVANE_PROBE_ECHO first copies a line of its standard
+// input to its standard output.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -64,6 +66,12 @@ void log_windows_view(FILE*) {}
 
 int main(int argc, char** argv) {
     std::string self = own_path();
+    const char* echo = std::getenv("TOLVANE_PROBE_ECHO");
+    char typed[256];
+    if (echo && self.size() >= std::strlen(echo) &&
+        self.compare(self.size() - std::strlen(echo), std::string::npos, echo) == 0 &&
+        std::fgets(typed, sizeof typed, stdin))
+        std::fputs(typed, stdout);
     if (FILE* log = std::fopen((self + ".log").c_str(), "ab")) {
         for (int i = 0; i < argc; ++i) std::fprintf(log, "arg:%s\n", argv[i]);
         char cwd[4096];

@@ -61,7 +61,8 @@ protected:
     void SetUp() override { world = &w; }
     void TearDown() override { world = nullptr; }
 
-    int run(const PathSyntax& syntax, const char* name, std::vector<std::string> env = {}) {
+    int run(const PathSyntax& syntax, const char* name, std::vector<std::string> env = {},
+            int (*start)(const SearchOps&, const char*, const char* const*) = run_tool) {
         env_storage = std::move(env);
         env_pointers.clear();
         for (const std::string& e : env_storage) env_pointers.push_back(e.c_str());
@@ -69,7 +70,7 @@ protected:
         const char* vector[kSlots] = {name};
         SearchOps ops = {&syntax, fake_exists,  fake_launch, env_pointers.data(),
                          nullptr, fake_refused, fake_lost,   fake_holds};
-        return run_tool(ops, name, vector);
+        return start(ops, name, vector);
     }
 
     World w;
@@ -102,6 +103,17 @@ TEST_F(Search, WindowsNameWithExtensionTriedAsWritten) {
     run(windows_syntax(), "bin.d\\tool");
     EXPECT_EQ(w.calls,
               (Calls{"?bin.d\\tool.com", "?bin.d\\tool.exe", "?bin.d\\tool.bat", "?bin.d\\tool.cmd"}));
+}
+
+// The run stage's program is the one file that its path names, a bare
+// name in the current directory: never with an extension, nor along PATH.
+TEST_F(Search, ProgramIsTheFileItsPathNames) {
+    w.programs = {{"./a.out", 5}, {"/bin/b.out", 0}, {".\\demo.exe", 0}, {"C:\\bin\\demo", 0}};
+    EXPECT_EQ(run(posix_syntax(), "a.out", {"PATH=/bin"}, run_program), 5);
+    EXPECT_EQ(run(posix_syntax(), "b.out", {"PATH=/bin"}, run_program), -1);
+    EXPECT_EQ(run(windows_syntax(), "demo", {"PATH=C:\\bin"}, run_program), -1);
+    EXPECT_EQ(run(windows_syntax(), "src\\demo.exe", {}, run_program), -1);
+    EXPECT_EQ(w.calls, (Calls{"?./a.out", "!./a.out", "?./b.out", "?.\\demo", "?src\\demo.exe"}));
 }
 
 TEST_F(Search, WindowsDriveColonNeedsNoPrefix) {

@@ -21,10 +21,14 @@ struct Stage {
     const char* section;
     const char* program_key;
     const char* entry_prefix;  // entry keys are this and the number in two digits
+    // The program is the file an earlier stage built: expanded as an entry
+    // is, and started where it stands, never searched for.
+    bool built_file;
 };
 
-constexpr Stage kAssembler = {"assembler", "ASM", "ASSEMBLER", "ASMLIST_"};
-constexpr Stage kLinker = {"linker", "LNK", "LINKER", "LNKLIST_"};
+constexpr Stage kAssembler = {"assembler", "ASM", "ASSEMBLER", "ASMLIST_", false};
+constexpr Stage kLinker = {"linker", "LNK", "LINKER", "LNKLIST_", false};
+constexpr Stage kProgram = {"program", "RUN", "PROGRAM", "RUNLIST_", true};
 
 constexpr const char* kIniVariable = "TOLVANE_INI";
 constexpr const char* kPausePrompt = "Press any key to close this window.";
@@ -126,12 +130,15 @@ void take_lengths(const Stage& stage, StageValues& values, const ProfileQuery* q
     }
 }
 
-// One reading of the configuration for the linker's keys.
-void read_stage(const Run& run, const Stage& stage, StageValues& values) {
-    ProfileQuery queries[kArgEntries + 1];
-    stage_queries(run, stage, values, queries);
-    if (run.have_config) os_profile_lookup(run.config, queries, kArgEntries + 1);
-    take_lengths(stage, values, queries);
+// One reading of the configuration for the linker's keys and the run
+// stage's.
+void read_later_stages(const Run& run, StageValues& linker, StageValues& program) {
+    ProfileQuery queries[2 * (kArgEntries + 1)];
+    std::size_t count = stage_queries(run, kLinker, linker, queries);
+    count += stage_queries(run, kProgram, program, queries + count);
+    if (run.have_config) os_profile_lookup(run.config, queries, count);
+    take_lengths(kLinker, linker, queries);
+    take_lengths(kProgram, program, queries + kArgEntries + 1);
 }
 
 // One reading of the configuration for the switches and the assembler's
@@ -265,9 +272,18 @@ bool too_long(Expansion what) {
     return what == Expansion::argument_too_long || what == Expansion::result_too_long;
 }
 
-// Expands "<CONFIG_DIR>" in the stage's program value. False when the
-// result would not fit.
+// Expands "<CONFIG_DIR>" in the stage's program value, and its
+// placeholder where the program is a built file. False when the result
+// would not fit.
 bool expand_program(const Stage& stage, StageValues& values, const Run& run) {
+    if (stage.built_file) {
+        trace("%s: %s=%s", stage.name, stage.program_key, values.program);
+        PlaceholderResult r =
+            expand_placeholder(values.program, run.argc, run.argv, token_dir(run), &values.origins[0]);
+        if (trace_enabled()) trace_expansion(stage, stage.program_key, values.program, r);
+        note_quoted_program(stage, values.program);
+        return !too_long(r.what);
+    }
     if (expand_config_dir(values.program, token_dir(run), &values.origins[0]) < 0) {
         trace("%s: %s cannot be expanded: the result would be longer than %d characters", stage.name,
               stage.program_key, static_cast<int>(kMaxChars));
@@ -438,12 +454,25 @@ void trace_result(const Stage& stage, int status, double started) {
     }
 }
 
+// "./hello.out is not there: the linker ended with 0 but wrote no such
+// file", for a run stage whose program is missing.
+void missing_program_words(const Run& run, const char* program, char* out, std::size_t size) {
+    char file[kProgramFile];
+    program_file(os_path_syntax(), program, file);
+    std::snprintf(out, size, "%s is not there: the %s ended with 0 but wrote no such file", file,
+                  run.built_by);
+}
+
 // Keeps the words for a tool that did not speak for itself: one that was
 // not started, was killed by a signal or ended by an exception. errno is
 // the launch's.
 void remember_tool_failure(Run& run, const Stage& stage, const char* program, int status) {
     int signal = os_last_signal();
-    if (status == -1 && errno == ENOENT) {
+    if (stage.built_file && status == -1 && errno == ENOENT) {
+        char words[kProgramFile + 96];
+        missing_program_words(run, program, words, sizeof words);
+        remember_failure(run, "%s: %s", stage.name, words);
+    } else if (status == -1 && errno == ENOENT) {
         remember_failure(run, "%s: %s was not found; TOLVANE_TRACE=1 shows where it was looked for",
                          stage.name, program);
     } else if (status == -1 && errno == EILSEQ && search_end_words()[0] != '\0') {
@@ -484,11 +513,12 @@ void remember_stage_refused(Run& run, const Stage& stage, int error, const char*
                          stage.name, bad_key, static_cast<int>(kMaxChars));
 }
 
-// What the dry run says of a stage, on standard output; `blocked` when an
-// earlier stage would not run, so that this one is not looked for. Returns
-// 0 when the stage's tool would be started, else -1.
+// What the dry run says of a stage, on standard output; `blocked` names
+// an earlier stage that would not run, so that this one is not looked for,
+// and `built_by` the stage that writes a run stage's file. Returns 0 when
+// the stage's tool would be started, else -1.
 int dry_stage(const Stage& stage, const char* program, const char* const* vector, const ArgumentSpans& spans,
-              int error, const char* bad_key, bool blocked) {
+              int error, const char* bad_key, const char* blocked, const char* built_by) {
     if (error != 0) {
         std::printf(error == EILSEQ ? "%s: not run: %s\n" : "%s: not run: %s cannot be expanded\n",
                     stage.name, bad_key);
@@ -499,11 +529,17 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
         std::printf("%s: not run: no memory for its command line\n", stage.name);
         return -1;
     }
-    char found[kPathBuffer];
-    int result = blocked ? -1 : find_tool(program, vector, found, &spans);
+    char found[kProgramFile];
+    int result = -1;
+    if (blocked == nullptr)
+        result = stage.built_file ? find_program(program, vector, found, &spans)
+                                  : find_tool(program, vector, found, &spans);
     const char* words = result != 0 && errno == EINVAL ? interpreter_refusal_words() : nullptr;
-    if (blocked)
-        std::printf("%s: not run (the assembler would not run), command line: %s\n", stage.name, line);
+    if (blocked != nullptr)
+        std::printf("%s: not run (the %s would not run), command line: %s\n", stage.name, blocked, line);
+    else if (result == 0 && stage.built_file)
+        std::printf("%s: runs %s once the %s has written it, command line: %s\n", stage.name, found, built_by,
+                    line);
     else if (result == 0)
         std::printf("%s: runs %s, command line: %s\n", stage.name, found, line);
     else if (errno == EILSEQ && search_end_words()[0] != '\0')
@@ -512,6 +548,9 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
     else if (words != nullptr)
         std::printf("%s: %s cannot be started: %s (%s), command line: %s\n", stage.name, found, words,
                     error_name(errno), line);
+    else if (stage.built_file)
+        std::printf("%s: %s cannot be started (%s), command line: %s\n", stage.name, found, error_name(errno),
+                    line);
     else
         std::printf("%s: %s %s (%s), command line: %s\n", stage.name, program,
                     errno == ENOENT ? "not found" : "cannot be started", error_name(errno), line);
@@ -524,8 +563,9 @@ int dry_stage(const Stage& stage, const char* program, const char* const* vector
 // does not run. Otherwise `status` is the tool's exit status, or -1 when no
 // tool was started (not found, not startable, an entry that cannot be
 // expanded, no memory for its vector). A dry run starts nothing, and
-// `blocked` tells it that the assembler would not run.
-bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, bool blocked = false) {
+// `blocked` names an earlier stage that would not run.
+bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status,
+               const char* blocked = nullptr) {
     run.tool_ran = false;
     if (values.section != stage.section) {
         trace("%s: section [%s], for the extension %s", stage.name, values.section, run.extension);
@@ -557,7 +597,7 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
     }
     if (run.switches[kDryRun] != 0) {
         if (error == 0) trace_command_line(stage, vector);
-        status = dry_stage(stage, values.program, vector, spans, error, bad_key, blocked);
+        status = dry_stage(stage, values.program, vector, spans, error, bad_key, blocked, run.built_by);
     } else if (error != 0) {
         errno = error;
         status = -1;
@@ -569,10 +609,12 @@ bool run_stage(const Stage& stage, StageValues& values, Run& run, int& status, b
         // standard output is a file or a pipe.
         std::fflush(stdout);
         double started = trace_enabled() ? os_seconds() : 0;
-        status = run_tool(values.program, vector, &spans);
+        status = stage.built_file ? run_program(values.program, vector, &spans)
+                                  : run_tool(values.program, vector, &spans);
         // A tool of its own may end with -1 too; only the launch's error
         // number tells the two apart.
         run.tool_ran = status != -1 || errno == 0;
+        run.program_ran = stage.built_file && run.tool_ran;
         if (trace_enabled()) trace_result(stage, status, started);
         if (status != 0 && tells_failure(run)) remember_tool_failure(run, stage, values.program, status);
     }
@@ -649,15 +691,18 @@ void warn_of_mistakes(Run& run, const StageValues& assembler) {
     warnings_begin();
     os_profile_hold(run.config);
     StageValues linker;
-    read_stage(run, kLinker, linker);
-    const char* entries[2 * kArgEntries];
+    StageValues program;
+    read_later_stages(run, linker, program);
+    const char* entries[kStageCount * kArgEntries];
     for (int k = 0; k < kArgEntries; ++k) {
         entries[k] = assembler.lengths[k + 1] != 0 ? assembler.entries[k] : "";
         entries[kArgEntries + k] = linker.lengths[k + 1] != 0 ? linker.entries[k] : "";
+        entries[2 * kArgEntries + k] = program.lengths[k + 1] != 0 ? program.entries[k] : "";
     }
-    warn_of_file(run, entries, 2 * kArgEntries);
+    warn_of_file(run, entries, kStageCount * kArgEntries);
     warn_of_stage(kAssembler, assembler, run);
     warn_of_stage(kLinker, linker, run);
+    warn_of_stage(kProgram, program, run);
     os_profile_release();
     warnings_end();
 }
@@ -672,15 +717,37 @@ void trace_failure(const Stage& stage, int status) {
         trace("run ends: the %s was not started", stage.name);
     else if (is_exception_status(os_status_seen(status)))
         trace("run ends: the %s was ended by exception %s", stage.name, text);
+    else if (stage.built_file)
+        trace("run ends: the %s ended with status %s", stage.name, text);
     else
         trace("run ends: the %s failed (status %s)", stage.name, text);
 }
 
-// Runs the assembler and, when it ended with 0, the linker. Returns the
-// run's status: that of the stage that ended it, -1 when no assembler is
-// configured, 0 when the linker is not (a build without a link step). A
-// dry run goes through both stages and returns -1 when either would fail
-// to start its tool.
+// The run stage, once the stage `built_by` ended with 0 (in a dry run:
+// would start, unless `blocked` names one that would not): nothing at all
+// where [RUN] names no program, else the program unless TOLVANE_RUN is 0.
+// False when it did not start its program; `status` is then left alone.
+bool run_program_stage(Run& run, StageValues& values, int& status, const Stage& built_by,
+                       const char* blocked) {
+    if (values.lengths[0] == 0) return false;
+    run.built_by = built_by.name;
+    if (run.run_variable != nullptr && integer_of(run.run_variable) == 0) {
+        trace("%s: not run: %s=%s", kProgram.name, kRunVariable, run.run_variable);
+        if (run.switches[kDryRun] != 0)
+            std::printf("%s: not run: %s=%s\n", kProgram.name, kRunVariable, run.run_variable);
+        return false;
+    }
+    run.at_program = run.switches[kDryRun] == 0;
+    run_stage(kProgram, values, run, status, blocked);
+    return true;
+}
+
+// Runs the assembler and, when it ended with 0, the linker, and when that
+// (with no linker, the assembler) ended with 0, the program of [RUN].
+// Returns the run's status: that of the stage that ended it, the
+// program's once it ran, -1 when no assembler is configured, 0 when the
+// linker is not (a build without a link step). A dry run goes through
+// every stage and returns -1 when one would fail to start its tool.
 int run_stages(Run& run, StageValues& values) {
     int status = 0;
     bool dry = run.switches[kDryRun] != 0;
@@ -697,18 +764,35 @@ int run_stages(Run& run, StageValues& values) {
         return status;
     }
     int assembler = status;
-    read_stage(run, kLinker, values);
-    if (!run_stage(kLinker, values, run, status, assembler != 0)) status = 0;
+    StageValues program;
+    read_later_stages(run, values, program);
+    if (!run_stage(kLinker, values, run, status, assembler != 0 ? kAssembler.name : nullptr)) status = 0;
+    bool linked = values.lengths[0] != 0;
+    const Stage& built_by = linked ? kLinker : kAssembler;
     if (dry) {
+        int result = assembler != 0 ? assembler : status;
+        const char* blocked = assembler != 0 ? kAssembler.name : status != 0 ? kLinker.name : nullptr;
+        int program_status = 0;
+        run_program_stage(run, program, program_status, built_by, blocked);
         trace("run ends: dry run, nothing was started");
-        return assembler != 0 ? assembler : status;
+        return result != 0 ? result : program_status;
     }
-    if (values.lengths[0] == 0) {
-        trace("run ends: no link step, done");
+    if (linked && status != 0) {
+        trace_failure(kLinker, status);
+        return status;
+    }
+    if (!run_program_stage(run, program, status, built_by, nullptr)) {
+        trace(linked ? "run ends: done" : "run ends: no link step, done");
         return 0;
     }
+    if (status == -1 && errno == ENOENT && !run.tool_ran) {
+        char words[kProgramFile + 96];
+        missing_program_words(run, program.program, words, sizeof words);
+        trace("run ends: %s", words);
+        return status;
+    }
     if (status != 0) {
-        trace_failure(kLinker, status);
+        trace_failure(kProgram, status);
         return status;
     }
     trace("run ends: done");
@@ -748,13 +832,15 @@ int finish(Run& run, int status) {
         if (!exit_code)
             trace("exit status %s (EXITCODE is off), %.3f s in all", text, seconds);
         else if (status == -1 && !run.tool_ran)
-            trace("exit status %s: no tool was started, %.3f s in all", text, seconds);
+            trace("exit status %s: %s, %.3f s in all", text,
+                  run.at_program ? "the program was not started" : "no tool was started", seconds);
         else
             trace("exit status %s, %.3f s in all", text, seconds);
     }
-    bool pause = run.must_pause ||
-                 (run.switches[kPause] != 0 &&
-                  should_pause(run.switches[kPause], status == 0, os_owns_console(), os_input_is_console()));
+    // A program's output is what the window is for, whatever its status.
+    bool pause = run.must_pause || (run.switches[kPause] != 0 &&
+                                    should_pause(run.switches[kPause], status == 0 && !run.program_ran,
+                                                 os_owns_console(), os_input_is_console()));
     if (run.failure[0] != '\0' && (exit_code || pause || at_terminal(run))) {
         std::fflush(stdout);
         std::fprintf(stderr, "tolvane: %s\n", run.failure);
@@ -802,6 +888,7 @@ int run_build(int argc, char** argv) {
             any_variable = any_variable || run.variables[i] != nullptr;
         }
         run.log_variable = variable(kLog.variable);
+        run.run_variable = variable(kRunVariable);
         run.ini_variable = variable(kIniVariable);
     }
     // Alone, they ask about tolvane; beside another argument they are

@@ -29,6 +29,7 @@ constexpr SectionKeys kSectionKeys[] = {
     {"DRIVER", {"EXITCODE", "PAUSE"}, nullptr, "[DRIVER] holds EXITCODE and PAUSE"},
     {"ASM", {"ASSEMBLER"}, "ASMLIST_", "[ASM] holds ASSEMBLER and ASMLIST_01 to ASMLIST_20"},
     {"LNK", {"LINKER"}, "LNKLIST_", "[LNK] holds LINKER and LNKLIST_01 to LNKLIST_20"},
+    {"RUN", {"PROGRAM"}, "RUNLIST_", "[RUN] holds PROGRAM and RUNLIST_01 to RUNLIST_20"},
 };
 
 constexpr std::size_t kStampRoom = 64;
@@ -79,6 +80,8 @@ void note_switches(const Run& run, bool readable) {
         if (readable && queries[i].length > 0 && !profile_int_is_whole(texts[i]))
             trace("%s=%s in [%s] reads as %d", s.key, texts[i], s.section, run.switches[i]);
     }
+    if (run.run_variable != nullptr && !profile_int_is_whole(run.run_variable))
+        trace("%s=%s reads as %d", kRunVariable, run.run_variable, profile_parse_int(run.run_variable));
 }
 
 // True when `name` is a key that the driver reads in that section.
@@ -188,10 +191,10 @@ void note_unread_keys(const Run& run) {
 // a warning does: a configuration without placeholders leaves its
 // arguments unused on purpose.
 void note_unused_arguments(const Run& run, const char* const* entries, int count, bool beyond_highest) {
-    int named[2 * kArgEntries];
+    int named[kStageCount * kArgEntries];
     int named_count = 0;
     int highest = 0;
-    for (int i = 0; i < count && named_count < 2 * kArgEntries; ++i) {
+    for (int i = 0; i < count && named_count < kStageCount * kArgEntries; ++i) {
         std::size_t n = std::strlen(entries[i]);
         if (n == 0 || n > kMaxChars) continue;
         char value[kPathBuffer];
@@ -208,11 +211,11 @@ void note_unused_arguments(const Run& run, const char* const* entries, int count
     }
 }
 
-// note_unused_arguments over the entries of both stages, which take a
+// note_unused_arguments over the entries of every stage, which take a
 // reading of their own, made only for the trace.
 void note_unused_arguments(const Run& run) {
-    char values[2 * kArgEntries][kPathBuffer];
-    const char* entries[2 * kArgEntries];
+    char values[kStageCount * kArgEntries][kPathBuffer];
+    const char* entries[kStageCount * kArgEntries];
     int count = 0;
     for (const SectionKeys& section : kSectionKeys) {
         if (section.entry_prefix == nullptr) continue;
@@ -446,12 +449,13 @@ void say_about(const Run& run, const char* option) {
         "[ASM.EXT] and [LNK.EXT] there take the place of [ASM] and [LNK] for a FILE ending in .EXT\n"
         "switches, in the environment or as keys in [DRIVER] and [DEBUG] of the configuration:\n"
         "  TOLVANE_EXITCODE=1  end with the status of the tool that failed, and say why a run failed\n"
-        "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: only after a failure)\n"
+        "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: after a failure or the program)\n"
         "  TOLVANE_TRACE=1     say on standard error what is read and tried, and why the run ends\n"
         "  TOLVANE_DRYRUN=1    show what would run, and start nothing\n"
         "  TOLVANE_VIEW=1      list the arguments first\n"
         "  TOLVANE_LOG=FILE    append the trace to FILE\n"
         "  TOLVANE_INI=FILE    read FILE instead of the tolvane.ini beside the executable\n"
+        "  TOLVANE_RUN=0       build without running the program that [RUN] names (environment only)\n"
         "A source file named --help or --version is built as %s--help.\n"
         "The manual: %s\n",
         TOLVANE_VERSION, kWhatItDoes, "tolvane FILE...", windows ? "tolvane --help, /?" : "tolvane --help",

@@ -3,7 +3,8 @@
 // Includes launch/, platform/ and base/; only app/ includes it.
 //
 // The build sequence: read tolvane.ini beside the executable, run the
-// assembler and, when it ended with status 0, the linker.
+// assembler and, when it ended with status 0, the linker, and then, when
+// [RUN] names it, the program they built.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,8 @@
 // The driver's whole run; returns the process's exit status. That is 0
 // unless "EXITCODE" in [DRIVER] is not 0: then it is the status of the
 // stage that ended the run (the assembler's when it was not 0, else the
-// linker's), -1 where no tool could be started or no assembler is named.
+// linker's, else the program's where [RUN] started one), -1 where no tool
+// could be started or no assembler is named.
 // "TRACE" in [DEBUG] not 0 writes a trace of the run to standard error.
 int run_build(int argc, char** argv);
 

@@ -23,6 +23,14 @@ inline constexpr Switch kSwitches[kSwitchCount] = {
 };
 inline constexpr Switch kLog = {"DEBUG", "LOG", "TOLVANE_LOG"};
 
+// The switch of the run stage, read from the environment only: set, not
+// empty and reading as 0, it skips the program that [RUN] names. The
+// section is its key.
+inline constexpr const char* kRunVariable = "TOLVANE_RUN";
+
+// The stages whose entries name arguments: assembler, linker, program.
+inline constexpr int kStageCount = 3;
+
 // What the run goes by: the switches, where the configuration is, and
 // what the environment said.
 struct Run {
@@ -30,6 +38,7 @@ struct Run {
     char** argv;
     const char* variables[kSwitchCount];  // set and not empty, else null
     const char* log_variable;
+    const char* run_variable;  // TOLVANE_RUN, set and not empty, else null
     const char* ini_variable;
     int switches[kSwitchCount];
     char log[kPathBuffer];  // LOG's value, from the variable or the file
@@ -42,10 +51,13 @@ struct Run {
     // The first argument's extension, its dot included, as path_extension
     // takes it; empty without an argument.
     char extension[kComponentMax + 1];
-    double started;     // when the trace began, in os_seconds()
-    bool log_too_long;  // LOG's value is longer than kMaxChars: no log is opened
-    bool tool_ran;      // the last stage's tool was started, whatever its status
-    int terminal;       // standard error: 0 not asked yet, 1 no terminal, 2 a terminal
+    double started;        // when the trace began, in os_seconds()
+    bool log_too_long;     // LOG's value is longer than kMaxChars: no log is opened
+    bool tool_ran;         // the last stage's tool was started, whatever its status
+    int terminal;          // standard error: 0 not asked yet, 1 no terminal, 2 a terminal
+    bool program_ran;      // the run stage started its program, whatever its status
+    bool at_program;       // the run stage is the last stage that was tried
+    const char* built_by;  // the stage whose 0 let the run stage start
     // The run pauses whatever PAUSE says: alone on a console made for it,
     // with no argument or with no configuration to read.
     bool must_pause;

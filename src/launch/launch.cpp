@@ -207,3 +207,26 @@ const char* start_failure_words(const char* file, int error) {
 const char* interpreter_refusal_words() { return interpreter_words[0] != '\0' ? interpreter_words : nullptr; }
 
 const char* search_end_words() { return end_words; }
+
+int run_program(const char* name, const char* const* vector, const ArgumentSpans* spans) {
+    from_arguments = spans;
+    int result = run_program(os_search(launch_file), name, vector);
+    from_arguments = nullptr;
+    return result;
+}
+
+int find_program(const char* name, const char* const* vector, char* found, const ArgumentSpans* spans) {
+    found[0] = '\0';
+    if (std::strlen(name) > kMaxChars) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    program_file(os_path_syntax(), name, found);
+    char* command_line = build_command_line(vector, os_tool_splits_command_line());
+    from_arguments = spans;
+    errno = command_line == nullptr ? ENOMEM : os_refuse_start(found, vector[0], command_line);
+    if (errno == 0 && interpreter_refused(found, vector, command_line)) errno = EINVAL;
+    from_arguments = nullptr;
+    std::free(command_line);
+    return errno == 0 ? 0 : -1;
+}

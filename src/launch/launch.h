@@ -30,6 +30,19 @@ struct ArgumentSpans {
 // (interpreter_acts_at).
 int run_tool(const char* name, const char* const* vector, const ArgumentSpans* from_arguments = nullptr);
 
+// Runs the file that an earlier stage built: `name` is a path, never
+// searched for and never given an extension; one without a directory part
+// is taken from the current directory (program_file). Returns its exit
+// status, or -1 with errno set when it was not started: ENOENT when it is
+// not there.
+int run_program(const char* name, const char* const* vector, const ArgumentSpans* from_arguments = nullptr);
+
+// What run_program would start, without the start, for a file that does
+// not exist yet: the path into `found` (kProgramFile bytes) and 0, or -1
+// with errno set when the driver itself would refuse the start.
+int find_program(const char* name, const char* const* vector, char* found,
+                 const ArgumentSpans* from_arguments = nullptr);
+
 // The search of run_tool without the start: the file that would be started
 // goes into `found` (kPathBuffer bytes, cut to fit) and the result is 0;
 // -1 with errno set when none would be.
@@ -107,6 +120,18 @@ int run_tool(const SearchOps& ops, const char* name, const char* const* vector);
 // and with ".com", ".exe", ".bat", ".cmd" in turn when it has no extension
 // (Windows rules); the first candidate that exists is started.
 int try_launch(const SearchOps& ops, const char* name, const char* const* vector);
+
+// Room for program_file's result: a name of kMaxChars characters with "./"
+// in front.
+constexpr std::size_t kProgramFile = kPathBuffer + 2;
+
+// The file that run_program starts for `name` (at most kMaxChars
+// characters) into `out`: `name` itself, with "./" (".\" under the
+// Windows rules) in front when it has no directory part.
+void program_file(const PathSyntax& syntax, const char* name, char* out);
+
+// run_program over given operations.
+int run_program(const SearchOps& ops, const char* name, const char* const* vector);
 
 // The value of an environment variable, first match in environment order;
 // null when there is none. Names match without regard to case under the

@@ -149,15 +149,34 @@ int try_launch(const SearchOps& ops, const char* name, const char* const* vector
             errno = ENOMEM;
             return -1;
         }
-        prefixed[0] = '.';
-        prefixed[1] = separator_char(syntax);
-        std::memcpy(prefixed + 2, name, text.size() + 1);
+        program_file(syntax, name, prefixed);
         base = prefixed;
         mark = 0;
     }
     int result = try_file(ops, base, has_char(syntax, text.substr(mark), '.'), vector);
     release(prefixed);
     return result;
+}
+
+void program_file(const PathSyntax& syntax, const char* name, char* out) {
+    std::size_t n = std::strlen(name);
+    std::size_t at = 0;
+    if (last_component(syntax, std::string_view(name, n)) == std::string_view::npos) {
+        out[0] = '.';
+        out[1] = separator_char(syntax);
+        at = 2;
+    }
+    std::memcpy(out + at, name, n + 1);
+}
+
+int run_program(const SearchOps& ops, const char* name, const char* const* vector) {
+    char file[kProgramFile];
+    if (std::strlen(name) > kMaxChars) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    program_file(*ops.syntax, name, file);
+    return start_if_exists(ops, file, vector);
 }
 
 int run_tool(const SearchOps& ops, const char* name, const char* const* vector) {

@@ -120,8 +120,9 @@ struct ProfileQuery {
 // The section a query was answered from.
 inline const char* query_section(const ProfileQuery& q) { return q.from_alternate ? q.alternate : q.section; }
 
-// Queries that one pass answers; the driver asks at most 27 at a time.
-constexpr std::size_t kProfileBatch = 32;
+// Queries that one pass answers; the driver asks at most 42 at a time
+// (the linker's keys and the run stage's).
+constexpr std::size_t kProfileBatch = 42;
 
 // Answers every query of the batch from one pass over the source, each as
 // profile_read_string or profile_read_int alone would in query_section.

@@ -12,9 +12,11 @@ struct ProcessResult {
 
 // Runs `program` with `args` (argv[0] included) in directory `cwd`, with the
 // current environment plus `env` ("NAME=value" entries replace or add).
-// Standard output and error go to files, so they are not terminals.
+// Standard output and error go to files, so they are not terminals;
+// standard input is the file `input`, the null device when it is empty.
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& cwd, const std::vector<std::string>& env = {});
+                          const std::string& cwd, const std::vector<std::string>& env = {},
+                          const std::string& input = "");
 
 #ifndef _WIN32
 // As run_process, with standard error on a pseudo-terminal, as a person

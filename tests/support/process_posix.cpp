@@ -27,7 +27,7 @@ std::string drain(int master) {
 }
 
 ProcessResult run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                  const std::vector<std::string>& env, bool error_on_terminal) {
+                  const std::vector<std::string>& env, const std::string& input, bool error_on_terminal) {
     int master = -1, slave = -1;
     if (error_on_terminal) {
         // Raw, so that the line ends come as written.
@@ -59,7 +59,7 @@ ProcessResult run(const std::string& program, const std::vector<std::string>& ar
     if (pid == 0) {
         int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
+        int in = open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY);
         if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) _exit(121);
         dup2(in, 0);
         dup2(out, 1);
@@ -85,13 +85,14 @@ ProcessResult run(const std::string& program, const std::vector<std::string>& ar
 }  // namespace
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& cwd, const std::vector<std::string>& env) {
-    return run(program, args, cwd, env, false);
+                          const std::string& cwd, const std::vector<std::string>& env,
+                          const std::string& input) {
+    return run(program, args, cwd, env, input, false);
 }
 
 ProcessResult run_process_on_terminal(const std::string& program, const std::vector<std::string>& args,
                                       const std::string& cwd, const std::vector<std::string>& env) {
-    return run(program, args, cwd, env, true);
+    return run(program, args, cwd, env, "", true);
 }
 
 std::string make_temp_dir() {

@@ -82,7 +82,8 @@ namespace {
 
 // Without entries to add, the child inherits the wide environment.
 ProcessResult start(Streams streams, const std::wstring& program, std::wstring command_line,
-                    const std::string& cwd, const std::vector<std::string>& env) {
+                    const std::string& cwd, const std::vector<std::string>& env,
+                    const std::string& input = "NUL") {
     bool piped = streams == Streams::output_pipe;
     std::string dir = make_temp_dir();
     std::string out_file = dir + "/out", err_file = dir + "/err";
@@ -93,7 +94,7 @@ ProcessResult start(Streams streams, const std::wstring& program, std::wstring c
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = open_inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+    startup.hStdInput = open_inheritable(input, GENERIC_READ, OPEN_EXISTING);
     startup.hStdError = streams == Streams::no_error_handle
                             ? INVALID_HANDLE_VALUE
                             : open_inheritable(err_file, GENERIC_WRITE, CREATE_ALWAYS);
@@ -152,8 +153,10 @@ ProcessResult run_process_wide(const std::wstring& program, const std::wstring& 
 }
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
-                          const std::string& cwd, const std::vector<std::string>& env) {
-    return run_process_as(Streams::files, program, args, cwd, env);
+                          const std::string& cwd, const std::vector<std::string>& env,
+                          const std::string& input) {
+    return start(Streams::files, wide_of(program), wide_of(command_line_of(args)), cwd, env,
+                 input.empty() ? "NUL" : input);
 }
 
 std::string make_temp_dir() {
