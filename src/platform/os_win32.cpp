@@ -309,12 +309,15 @@ void lookup_wide_string(ProfileQuery& q, const std::wstring& file) {
 // section names (each character in upper case). A key lookup cannot tell
 // an empty section from a missing one, so this takes the list of the
 // file's sections: one profile call.
-bool holds_section(const char* name, const char* file) {
+// The list is taken once per reading (`listed`), however many stages
+// have an alternate in it.
+bool holds_section(const char* name, const char* file, bool& listed) {
     // Only a run whose source has an extension asks, so only its runs
     // touch these pages.
     static char sections[64 * 1024];
     std::wstring wanted = widened(name);
-    os_profile_sections(sections, sizeof sections, file);
+    if (!listed) os_profile_sections(sections, sizeof sections, file);
+    listed = true;
     for (const char* section = sections; *section != '\0'; section += std::strlen(section) + 1)
         if (CompareStringOrdinal(widened(section).c_str(), -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
             return true;
@@ -327,12 +330,13 @@ void os_profile_lookup(const char* file, ProfileQuery* queries, std::size_t coun
     bool wide = is_utf16_file(file);
     std::wstring wide_file = wide ? widened(file) : std::wstring();
     const char* alternate = nullptr;
-    bool held = false;
+    bool held = false, listed = false;
     for (std::size_t i = 0; i < count; ++i) {
         ProfileQuery& q = queries[i];
         q.cut = false;
         // The queries of a stage share their alternate: asked once.
-        if (q.alternate != nullptr && q.alternate != alternate) held = holds_section(q.alternate, file);
+        if (q.alternate != nullptr && q.alternate != alternate)
+            held = holds_section(q.alternate, file, listed);
         if (q.alternate != nullptr) alternate = q.alternate;
         q.from_alternate = q.alternate != nullptr && held;
         if (q.integer == nullptr && wide) {
