@@ -37,7 +37,8 @@ TEST_F(DriverTest, RunsAssemblerThenLinker) {
 TEST_F(DriverTest, ExtensionChoosesEachStagesSection) {
     config("ASMLIST_01=plain\n", "LNKLIST_01=plain\n",
            "[asm.C]\nASSEMBLER=" + asm_tool +
-               "\nASMLIST_01=c\n[LNK.c]\nLINKER=\n[ASM .cc]\n[ASM.]\nASSEMBLER=x\n");
+               "\nASMLIST_01=c\n[LNK.c]\nLINKER=\n[ASM .cc]\n[ASM.]\nASSEMBLER=x\n[run.CC]\nPROGRAM=" +
+               lnk_tool + "\nRUNLIST_01=ran\n");
     std::pair<const char*, const char*> cases[] = {{"x.asm", "plain"}, {"X.ASM", "plain"}, {"d/x.c", "c"},
                                                    {"x.tar.C", "c"},   {"x.cc", "plain"},  {"x", "plain"},
                                                    {"c.d/x", "plain"}, {"x.", "plain"}};
@@ -45,7 +46,10 @@ TEST_F(DriverTest, ExtensionChoosesEachStagesSection) {
         std::size_t links = runs(lnk_tool).size();
         run({arg});
         EXPECT_EQ(runs(asm_tool).back().argv, (Args{asm_tool, words})) << arg;
-        EXPECT_EQ(runs(lnk_tool).size() - links, words[0] == 'p' ? 1u : 0u) << arg;
+        // The run step of [RUN.cc] starts the probe once more, for x.cc alone.
+        EXPECT_EQ(runs(lnk_tool).size() - links, (words[0] == 'p' ? 1u : 0u) + (arg == std::string("x.cc")))
+            << arg;
+        EXPECT_EQ(runs(lnk_tool).back().argv.back(), arg == std::string("x.cc") ? "ran" : "plain") << arg;
     }
     std::string eol = kEol, section = "section [LNK.c], for the extension .c";
     EXPECT_NE(run({"x.c"}, {"TOLVANE_DRYRUN=1"})

@@ -446,7 +446,7 @@ void say_about(const Run& run, const char* option) {
         "       %-18s  this text\n"
         "       %-18s  the version and the build\n"
         "%s\n"
-        "[ASM.EXT] and [LNK.EXT] there take the place of [ASM] and [LNK] for a FILE ending in .EXT\n"
+        "[ASM.EXT], [LNK.EXT], [RUN.EXT] there are read instead of [ASM], [LNK], [RUN] for a FILE.EXT\n"
         "switches, in the environment or as keys in [DRIVER] and [DEBUG] of the configuration:\n"
         "  TOLVANE_EXITCODE=1  end with the status of the tool that failed, and say why a run failed\n"
         "  TOLVANE_PAUSE=1     wait for a key before the window closes (2: after a failure or the program)\n"
