@@ -118,6 +118,14 @@ void trace_candidate(const char* candidate, Candidate what, int value) {
     }
 }
 
+// Why the driver itself would not start `file` with that command line
+// (EINVAL: a command script, or the interpreter handed what it acts on); 0
+// when it would.
+int start_refusal(const char* file, const char* const* vector, const char* command_line) {
+    int error = os_refuse_start(file, vector[0], command_line);
+    return error == 0 && interpreter_refused(file, vector, command_line) ? EINVAL : error;
+}
+
 // The search's end in a dry run: the file it found, and whether the start
 // would be refused or fail.
 int dry_launch(const char* file, const char* const* vector) {
@@ -126,8 +134,7 @@ int dry_launch(const char* file, const char* const* vector) {
     std::memcpy(dry_found, file, n);
     dry_found[n] = '\0';
     char* command_line = build_command_line(vector, os_tool_splits_command_line());
-    errno = command_line == nullptr ? ENOMEM : os_refuse_start(file, vector[0], command_line);
-    if (errno == 0 && interpreter_refused(file, vector, command_line)) errno = EINVAL;
+    errno = command_line == nullptr ? ENOMEM : start_refusal(file, vector, command_line);
     if (errno == 0) errno = os_check_start(file);
     std::free(command_line);
     return errno == 0 ? 0 : -1;
@@ -224,8 +231,7 @@ int find_program(const char* name, const char* const* vector, char* found, const
     program_file(os_path_syntax(), name, found);
     char* command_line = build_command_line(vector, os_tool_splits_command_line());
     from_arguments = spans;
-    errno = command_line == nullptr ? ENOMEM : os_refuse_start(found, vector[0], command_line);
-    if (errno == 0 && interpreter_refused(found, vector, command_line)) errno = EINVAL;
+    errno = command_line == nullptr ? ENOMEM : start_refusal(found, vector, command_line);
     from_arguments = nullptr;
     std::free(command_line);
     return errno == 0 ? 0 : -1;
