@@ -152,7 +152,7 @@ TEST_F(DriverTest, ArgumentsPassExactlyOrStartNothing) {
         {L"\x2010x \x03A9", "(?x): U+2010 has", "(\xE2\x80\x90x): U+2010 would"},  // the first of two
         {L"a\xD800", "U+D800 is half of a surrogate pair", "U+D800 is half of a surrogate pair"},
         {L"a\xDC00", "U+DC00 is half of a surrogate pair", "U+DC00 is half of a surrogate pair"},
-        {L"\x0080", "U+0080 has", ""},
+        {L"\x0080", "U+0080 has", "", "U+0080 has no form"},
         {L"\x007F", "", ""}};
     config("ASMLIST_01=@1\n", "", "[DRIVER]\nEXITCODE=1\n");
     std::wstring exe(driver.begin(), driver.end());
