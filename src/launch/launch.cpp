@@ -168,6 +168,18 @@ SearchOps os_search(int (*launch)(const char* file, const char* const* vector)) 
                      lost ? lost_entry_holds : nullptr};
 }
 
+// `start` over the system's operations with `launch` at its end, the
+// stretches of the stage's text that came from the arguments known to
+// the launch meanwhile.
+int search_with(int (*start)(const SearchOps&, const char*, const char* const*),
+                int (*launch)(const char*, const char* const*), const char* name, const char* const* vector,
+                const ArgumentSpans* spans) {
+    from_arguments = spans;
+    int result = start(os_search(launch), name, vector);
+    from_arguments = nullptr;
+    return result;
+}
+
 }  // namespace
 
 bool file_exists(const char* path) { return os_file_exists(path); }
@@ -190,19 +202,14 @@ int launch_file(const char* file, const char* const* vector) {
 }
 
 int run_tool(const char* name, const char* const* vector, const ArgumentSpans* spans) {
-    from_arguments = spans;
-    int result = run_tool(os_search(launch_file), name, vector);
-    from_arguments = nullptr;
-    return result;
+    return search_with(run_tool, launch_file, name, vector, spans);
 }
 
 int find_tool(const char* name, const char* const* vector, char* found, const ArgumentSpans* spans) {
     found[0] = '\0';
     dry_found = found;
-    from_arguments = spans;
-    int result = run_tool(os_search(dry_launch), name, vector);
+    int result = search_with(run_tool, dry_launch, name, vector, spans);
     dry_found = nullptr;
-    from_arguments = nullptr;
     return result;
 }
 
@@ -216,10 +223,7 @@ const char* interpreter_refusal_words() { return interpreter_words[0] != '\0' ? 
 const char* search_end_words() { return end_words; }
 
 int run_program(const char* name, const char* const* vector, const ArgumentSpans* spans) {
-    from_arguments = spans;
-    int result = run_program(os_search(launch_file), name, vector);
-    from_arguments = nullptr;
-    return result;
+    return search_with(run_program, launch_file, name, vector, spans);
 }
 
 int find_program(const char* name, const char* const* vector, char* found, const ArgumentSpans* spans) {
